@@ -1,0 +1,75 @@
+// AddinState: the add-in's one global record, one per thread that uses the
+// library (in Excel, its user-interface thread).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "interop/excel.h"
+#include "interop/platform.h"
+#include "interop/platform_types.h"
+
+namespace tarnwick {
+
+class Form_Tab;
+
+struct AddinState {
+    // The platform this thread's add-in talks to; set before the first entry
+    // point runs (by the COM server on Windows, by the simulator in tests).
+    Platform* platform = nullptr;
+
+    std::shared_ptr<excel::Application> ExcelApp;
+    std::shared_ptr<Form_Tab> TabStripForm;
+    std::wstring ThemeSetting;
+    std::shared_ptr<excel::CommandBar> TabBarPopup;
+    std::shared_ptr<excel::CommandBar> TabBarIIPopup;
+
+    bool TabClickPending = false;
+    bool BatchCommandRunning = false;
+    bool NewWorkbookPending = false;
+
+    std::uintptr_t SyncTimerId = 0;
+    Rect ExcelWindowRect{};
+    int32_t DockedExcelWidth = 0;
+    WindowHandle TabBarHostWindow = 0;
+
+    bool WindowMenuSwitchPending = false;
+    std::wstring DialogItemPattern;
+    int32_t DialogItemOccurrence = 0;
+
+    std::wstring FocusClassName;
+    WindowHandle LastEditBoxWindow = 0;
+    WindowHandle LastEditBoxParent = 0;
+    bool EditBoxSwitched = false;
+
+    HookHandle DialogHookHandle = 0;
+    uint32_t HookThreadId = 0;
+    std::wstring ActivatedTitle;
+    int32_t AccessibleMatchCounter = 0;
+};
+
+// This thread's record.
+AddinState& State();
+
+// Shorthand for State().platform, which must be set.
+Platform& Plat();
+
+// Back to the zeroed record of a freshly loaded library; keeps the platform.
+void ResetAddinState();
+
+// The registry location of the add-in's one setting.
+inline constexpr const wchar_t* kSettingsKey = L"SOFTWARE\\Microsoft\\Shared Tools\\Tarnwick\\Excel";
+inline constexpr const wchar_t* kThemeValue = L"Theme";
+
+// Window classes of Excel's edit windows: a focus there means Excel is
+// editing a cell, the formula bar or one of its edit boxes.
+inline constexpr const wchar_t* kEditClassInCell = L"EXCEL<";
+inline constexpr const wchar_t* kEditClassFormulaBar = L"EXCEL6";
+inline constexpr const wchar_t* kEditClassEditBox = L"EDTBX";
+bool IsEditWindowClass(const std::wstring& className);
+
+// The temporary command bar whose row in Excel's top dock hosts the strip.
+inline constexpr const wchar_t* kHostBarName = L"VodevIzuzod";
+
+}  // namespace tarnwick
