@@ -1,0 +1,199 @@
+// The 10 ms synchronisation tick: checks docking, tab count and selection
+// and repairs the first difference it finds.
+//
+// The tick runs a hundred times a second for the life of Excel, so the path
+// with nothing to repair reads each host value once: the visible-workbook
+// count, Excel's window handle, the host bar and the active workbook's name
+// cannot change between the checks that use them, because every check that
+// changes something ends the tick.
+//
+// While TabBarHostWindow is 0 (the host bar's window was not found at the
+// last docking) the form is left where it is, so its parent cannot be
+// compared with the host; reloading on every tick would only rebuild the
+// strip a hundred times a second. The width and bar checks still re-dock it
+// when Excel's layout changes.
+#include "tracking/sync_timer.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "interop/addin_state.h"
+#include "interop/host_error.h"
+#include "tabstrip/form_tab.h"
+#include "tracking/excel_windows.h"
+
+namespace tarnwick {
+
+namespace {
+
+// A call on an empty reference fails like any host call.
+template <class T>
+T& Required(const std::shared_ptr<T>& object) {
+    if (!object) throw HostError(hr::OBJECT_REQUIRED_);
+    return *object;
+}
+
+void ReloadForm(Form_Tab& form) {
+    step([&] { form.Unload(); });
+    step([&] { form.Show(); });
+}
+
+// The first tab (lowest index) whose caption is the given name is selected.
+void SelectFirstTabNamed(tab::TabControl& tabs, int32_t itemCount, const std::wstring& name) {
+    for (int32_t i = 0; i < itemCount; ++i) {
+        std::shared_ptr<tab::TabItem> item;
+        assign(item, [&] { return tabs.Item(i); });
+        if (holds([&] { return Required(item).Caption() == name; })) {
+            step([&] { Required(item).Selected(true); });
+            return;
+        }
+    }
+}
+
+void Tick() {
+    AddinState& s = State();
+    const std::shared_ptr<excel::Application> app = s.ExcelApp;
+    const std::shared_ptr<Form_Tab> form = s.TabStripForm;
+    if (!app || !form) return;
+    Platform& plat = Plat();
+
+    // 1. Visibility guard; an unreadable Visible counts as hidden.
+    bool excelVisible = false;
+    assign(excelVisible, [&] { return app->Visible(); });
+    if (!excelVisible) return;
+
+    // 2. Edit guard: a Window-menu switch is still waiting for Excel.
+    if (s.WindowMenuSwitchPending &&
+        (s.FocusClassName == kEditClassInCell || s.FocusClassName == kEditClassFormulaBar ||
+         (s.FocusClassName == kEditClassEditBox && !s.EditBoxSwitched))) {
+        return;
+    }
+
+    const int32_t visibleCount = CountVisibleWorkbooks();
+
+    // 3. Width check.
+    if (visibleCount > 0) {
+        std::optional<WindowHandle> excelHwnd;
+        step([&] {
+            excelHwnd = app->Hwnd();
+            plat.GetWindowRect(*excelHwnd, s.ExcelWindowRect);
+        });
+        if (s.ExcelWindowRect.right - s.ExcelWindowRect.left != s.DockedExcelWidth) {
+            if (excelHwnd) step([&] { plat.LockWindowUpdate(*excelHwnd); });
+            ReloadForm(*form);
+            step([&] { plat.LockWindowUpdate(0); });
+            return;
+        }
+    }
+
+    // 4. Host bar visibility; an unreadable bar counts as hidden.
+    std::shared_ptr<excel::CommandBar> hostBar;
+    step([&] { hostBar = Required(app->CommandBars()).Item(kHostBarName); });
+    bool hostBarVisible = false;
+    step([&] { hostBarVisible = Required(hostBar).Visible(); });
+    if (visibleCount > 0 && !hostBarVisible) {
+        ReloadForm(*form);
+        return;
+    }
+
+    // 5. Host bar existence.
+    if (!hostBar) return;
+
+    // 6. Last workbook gone: the strip goes, and with it the timer.
+    if (visibleCount < 1) {
+        step([&] { hostBar->Delete(); });
+        step([&] { form->Unload(); });
+        return;
+    }
+
+    // 7. Parenting.
+    if (holds([&] {
+            const WindowHandle formHwnd = form->hWnd();
+            return s.TabBarHostWindow != 0 && plat.GetParent(formHwnd) != s.TabBarHostWindow;
+        })) {
+        ReloadForm(*form);
+        return;
+    }
+
+    // 8. Tab count.
+    std::shared_ptr<tab::TabControl> tabs;
+    step([&] { tabs = form->TabSeclect(); });
+    if (holds([&] { return Required(tabs).ItemCount() != visibleCount; })) {
+        step([&] { form->UpdateMenu(Required(app->ActiveWorkbook()).Name()); });
+        return;
+    }
+    // From here on the control holds exactly visibleCount items.
+
+    // 9. The selected tab.
+    int32_t selectedIndex = -1;
+    std::wstring selectedName;
+    for (int32_t i = 0; i < visibleCount; ++i) {
+        std::shared_ptr<tab::TabItem> item;
+        assign(item, [&] { return tabs->Item(i); });
+        if (holds([&] { return Required(item).Selected(); })) {
+            selectedIndex = i;
+            step([&] { selectedName = Required(item).Caption(); });
+            break;
+        }
+    }
+
+    // 10. Nothing selected, or Excel agrees; an unreadable active name ends the tick too.
+    if (selectedName.empty()) return;
+    std::wstring activeName;
+    if (holds([&] {
+            activeName = Required(app->ActiveWorkbook()).Name();
+            return selectedName == activeName;
+        })) {
+        return;
+    }
+
+    // 11. The selection and Excel disagree.
+    if (s.WindowMenuSwitchPending && s.EditBoxSwitched) {
+        s.EditBoxSwitched = false;
+        SelectFirstTabNamed(*tabs, visibleCount, activeName);
+    } else if (s.WindowMenuSwitchPending) {
+        s.WindowMenuSwitchPending = false;
+        SelectFirstTabNamed(*tabs, visibleCount, activeName);
+    } else {
+        std::shared_ptr<excel::Workbook> selectedBook;
+        step([&] { selectedBook = Required(app->Workbooks()).Item(selectedName); });
+        // Activate re-enters the activation handler, which may rebuild the
+        // strip: the selected tab is looked up again by index afterwards.
+        if (selectedBook) {
+            step([&] { selectedBook->Activate(); });
+            step([&] { Required(tabs->Item(selectedIndex)).Caption(selectedBook->Name()); });
+            step([&] { Required(tabs->Item(selectedIndex)).ToolTip(selectedBook->FullName()); });
+        } else {
+            // Saved under another name: the tab follows the active workbook.
+            step([&] { Required(tabs->Item(selectedIndex)).Caption(activeName); });
+            step([&] { Required(tabs->Item(selectedIndex)).ToolTip(Required(app->ActiveWorkbook()).FullName()); });
+        }
+    }
+}
+
+}  // namespace
+
+void SyncTimerProc(WindowHandle, uint32_t, std::uintptr_t, uint32_t) {
+    try {
+        Tick();
+    } catch (...) {
+    }
+}
+
+void StartSyncTimerIfStopped() {
+    AddinState& s = State();
+    if (s.SyncTimerId == 0) {
+        assign(s.SyncTimerId, [&] { return Plat().SetTimer(0, 0, kSyncTimerPeriodMs, SyncTimerProc); });
+    }
+}
+
+void StopSyncTimer() {
+    AddinState& s = State();
+    if (s.SyncTimerId != 0) {
+        step([&] { Plat().KillTimer(0, s.SyncTimerId); });
+    }
+    s.SyncTimerId = 0;
+}
+
+}  // namespace tarnwick
