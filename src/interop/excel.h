@@ -153,7 +153,8 @@ public:
     virtual std::shared_ptr<Workbook> ActiveWorkbook() = 0;  // throws when none
     virtual std::shared_ptr<excel::CommandBars> CommandBars() = 0;
     virtual void ScreenUpdating(bool value) = 0;
-    virtual std::shared_ptr<excel::Application> Application() = 0;
+    // Application.Application; C++ forbids a member named after its class.
+    virtual std::shared_ptr<excel::Application> GetApplication() = 0;
     virtual std::unique_ptr<Subscription> SubscribeEvents(AppEventSink& sink) = 0;
 };
 
