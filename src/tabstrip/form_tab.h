@@ -61,6 +61,9 @@ private:
 
     std::shared_ptr<excel::Application> oHostApp_;
     std::unique_ptr<TabFormWindow> window_;
+    // The last load found the host bar's window and put the form into it;
+    // an undocked form stays hidden.
+    bool docked_ = false;
 };
 
 // Marker recorded for a click on the empty part of the strip.

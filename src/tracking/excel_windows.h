@@ -10,4 +10,9 @@ int32_t CountVisibleWorkbooks();
 bool IsWorkbookVisible(const std::wstring& name);
 void RestoreExcelFocus();  // passes a failed ExcelApp.Hwnd read on
 
+// The numeric value of Excel's Version text ("11.0", "10", "10.5"), read the
+// same way whatever the user's locale; text that is no number throws
+// HostError, so callers treat it as a failed read.
+double ExcelVersionValue(const std::wstring& text);
+
 }  // namespace tarnwick
