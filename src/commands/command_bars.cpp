@@ -13,8 +13,8 @@ namespace {
 
 // A failed Add leaves an empty reference; using it must fail the statement
 // the way a call on Nothing does, not crash.
-template <class T>
-T& Obj(const std::shared_ptr<T>& p) {
+template <class Ptr>
+auto& Obj(const Ptr& p) {
     if (!p) throw HostError(hr::OBJECT_REQUIRED_);
     return *p;
 }
@@ -72,7 +72,8 @@ void CreateCommandBars(WorkbookCommands& handler) {
     std::shared_ptr<excel::CommandBarControl> oBtn;
     BuildPopup(kTabBar, kTabBarEntries, State().TabBarPopup, oBtn);
     BuildPopup(kTabBarII, kTabBarIIEntries, State().TabBarIIPopup, oBtn);
-    handler.SetButton(oBtn);
+    // Office raises this one button's click for every entry with its Tag.
+    step([&] { handler.SetButton(oBtn); });
 }
 
 }  // namespace tarnwick

@@ -18,7 +18,7 @@ public:
     // handler's first failure passes to the caller.
     void ShowModal();
     void Unload();
-    bool IsLoaded() const { return window_ != nullptr; }
+    bool IsLoaded() const { return window_ != nullptr && !unloaded_; }
 
     void Form_Load();
     void Form_Unload(bool& Cancel);
@@ -32,6 +32,7 @@ public:
 private:
     std::shared_ptr<excel::Application> GanttApp_;
     std::unique_ptr<AboutFormWindow> window_;
+    bool unloaded_ = false;  // Unload ran; window_ goes when ShowModal returns
 };
 
 // The link behind Labelblog.

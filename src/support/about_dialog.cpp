@@ -1,0 +1,145 @@
+// frmAbout: who made the add-in, and the choice between the two looks of the
+// strip. Its handlers trap nothing; the window adapter catches at its edge.
+#include "support/about_dialog.h"
+
+#include <charconv>
+#include <string>
+
+#include "interop/addin_state.h"
+#include "interop/host_error.h"
+#include "support/settings.h"
+#include "tabstrip/form_tab.h"
+
+namespace tarnwick {
+
+const wchar_t* const kAboutWebAddress = L"http://tarnwick.example.com/";
+
+namespace {
+
+template <class Ptr>
+auto& Obj(const Ptr& p) {
+    if (!p) throw HostError(hr::OBJECT_REQUIRED_);
+    return *p;
+}
+
+// Excel's version text as a number, whatever the user's decimal separator;
+// text that is no number fails like a failed read ("type mismatch").
+double VersionNumber(const std::wstring& text) {
+    constexpr int32_t kTypeMismatch = static_cast<int32_t>(0x800A000Du);
+    std::string narrow;
+    for (wchar_t c : text) {
+        if (c > 0x7F) throw HostError(kTypeMismatch);
+        narrow.push_back(static_cast<char>(c));
+    }
+    const auto first = narrow.find_first_not_of(' ');
+    const auto last = narrow.find_last_not_of(' ');
+    if (first == std::string::npos) throw HostError(kTypeMismatch);
+    const char* begin = narrow.data() + first;
+    const char* end = narrow.data() + last + 1;
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::fixed);
+    if (ec != std::errc() || ptr != end) throw HostError(kTypeMismatch);
+    return value;
+}
+
+// Releases the window-update lock on every way out of the reload, so that a
+// failure there cannot leave Excel's window frozen.
+class UpdateLock {
+public:
+    explicit UpdateLock(WindowHandle hwnd) { Plat().LockWindowUpdate(hwnd); }
+    UpdateLock(const UpdateLock&) = delete;
+    UpdateLock& operator=(const UpdateLock&) = delete;
+    ~UpdateLock() {
+        if (!released_) {
+            try {
+                Plat().LockWindowUpdate(0);
+            } catch (...) {
+            }
+        }
+    }
+    void Release() {
+        released_ = true;
+        Plat().LockWindowUpdate(0);
+    }
+
+private:
+    bool released_ = false;
+};
+
+}  // namespace
+
+void frmAbout::ShowModal() {
+    // The window goes with the dialog on every way out, a failed load included.
+    struct WindowReset {
+        std::unique_ptr<AboutFormWindow>& window;
+        ~WindowReset() { window.reset(); }
+    } reset{window_};
+    unloaded_ = false;
+    window_ = Plat().CreateAboutFormWindow(*this);
+    Form_Load();
+    window_->ShowModal();
+}
+
+void frmAbout::Unload() {
+    // Called from the dialog's own handlers, inside its modal loop: the window
+    // object is destroyed only once ShowModal has returned.
+    if (!window_ || unloaded_) return;
+    bool Cancel = false;
+    Form_Unload(Cancel);
+    unloaded_ = true;
+    window_->Destroy();
+}
+
+void frmAbout::Form_Load() {
+    if (OwnerWindow != 0) {
+        PreviousOwner = static_cast<WindowHandle>(static_cast<uint32_t>(
+            Plat().SetWindowLongA(window_->hWnd(), win::GWL_HWNDPARENT, static_cast<int32_t>(OwnerWindow))));
+    }
+    const bool excel2002 = VersionNumber(Obj(GanttApp_).Version()) == 10.0;
+
+    // While Excel edits a cell, reloading the strip would fight the edit; Excel
+    // 2002 has only the one look.
+    if (IsEditWindowClass(State().FocusClassName) || excel2002) {
+        window_->Enabled(AboutControl::Option1, false);
+        window_->Enabled(AboutControl::Option2, false);
+        window_->Enabled(AboutControl::cmdOK, false);
+        return;
+    }
+    State().ThemeSetting = NormaliseTheme(GetSetting(win::HKEY_CURRENT_USER, kSettingsKey, kThemeValue));
+    if (State().ThemeSetting == L"1") {
+        window_->OptionValue(AboutOption::Option1, true);
+    } else {
+        window_->OptionValue(AboutOption::Option2, true);
+    }
+}
+
+void frmAbout::Form_Unload(bool& /*Cancel*/) {
+    if (PreviousOwner != 0) {
+        Plat().SetWindowLongA(window_->hWnd(), win::GWL_HWNDPARENT,
+                              static_cast<int32_t>(static_cast<uint32_t>(PreviousOwner)));
+    }
+    GanttApp_.reset();
+}
+
+void frmAbout::cmdOK_Click() {
+    if (Obj(window_).OptionValue(AboutOption::Option2)) {
+        SaveSetting(win::HKEY_CURRENT_USER, kSettingsKey, kThemeValue, L"0");
+        State().ThemeSetting = L"0";
+    } else {
+        SaveSetting(win::HKEY_CURRENT_USER, kSettingsKey, kThemeValue, L"1");
+        State().ThemeSetting = L"1";
+    }
+    Unload();
+
+    // Reload the strip under the lock so that it is redrawn once, in the new look.
+    UpdateLock lock(Obj(State().ExcelApp).Hwnd());
+    Obj(State().TabStripForm).Unload();
+    Obj(State().TabStripForm).Show();
+    lock.Release();
+}
+
+void frmAbout::Labelblog_Click() {
+    Plat().ShellExecuteA(0, L"open", kAboutWebAddress, std::nullopt, std::nullopt, win::SW_SHOWNORMAL);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,151 @@
+// MouseUp on the strip: the two popups, and double clicks, which the tab
+// control does not report itself, recognised from successive button-ups.
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "commands/command_bars.h"
+#include "interop/addin_state.h"
+#include "interop/host_error.h"
+#include "tabstrip/form_tab.h"
+#include "tracking/excel_windows.h"
+#include "tracking/sync_timer.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr int16_t kLeftButton = 1;
+constexpr int16_t kRightButton = 2;
+
+template <class Ptr>
+auto& Obj(const Ptr& p) {
+    if (!p) throw HostError(hr::OBJECT_REQUIRED_);
+    return *p;
+}
+
+// The event's position as a 32-bit integer, halves to the even neighbour; a
+// value out of range fails the statement ("overflow").
+int32_t ToLong(float v) {
+    constexpr int32_t kOverflow = static_cast<int32_t>(0x800A0006u);
+    const double rounded = std::nearbyint(static_cast<double>(v));
+    if (!(rounded >= std::numeric_limits<int32_t>::min() && rounded <= std::numeric_limits<int32_t>::max())) {
+        throw HostError(kOverflow);
+    }
+    return static_cast<int32_t>(rounded);
+}
+
+// True when `now` follows `last` by less than `interval`, all as signed 32-bit
+// tick values. The difference is taken in uint32_t, where it wraps instead of
+// overflowing, so a pair of clicks across the 49.7-day wrap still pairs up.
+bool WithinInterval(uint32_t now, int32_t last, int32_t interval) {
+    const auto elapsed = static_cast<int32_t>(now - static_cast<uint32_t>(last));
+    return elapsed < interval;
+}
+
+// Positions of entries on "TabBar", fixed by the order the menu is built in.
+constexpr int32_t kSaveAllPosition = 3;
+constexpr int32_t kCloseOtherPosition = 5;
+constexpr int32_t kCloseAllPosition = 6;
+constexpr int32_t kOpenDirPosition = 7;
+
+void SetTabBarEntryEnabled(const std::shared_ptr<excel::Application>& app, int32_t position, bool enabled) {
+    step([&] {
+        Obj(Obj(Obj(Obj(Obj(app).CommandBars()).Item(kTabBar)).Controls()).Item(position)).Enabled(enabled);
+    });
+}
+
+void ExecuteBuiltIn(const std::shared_ptr<excel::Application>& app, int32_t id) {
+    step([&] { Obj(Obj(Obj(app).CommandBars()).FindControl(std::nullopt, id)).Execute(); });
+}
+
+}  // namespace
+
+void Form_Tab::TabSeclect_MouseUp(int16_t Button, int16_t /*Shift*/, float x, float y) {
+    try {
+        AddinState& state = State();
+
+        // The click handler stops the timer for a switch through Excel's
+        // Window menu; the timer must finish that switch.
+        if (state.WindowMenuSwitchPending && state.SyncTimerId == 0) {
+            step([] { StartSyncTimerIfStopped(); });
+        }
+        assign(lDoubleClickTime, [] { return static_cast<int32_t>(Plat().GetDoubleClickTime()); });
+
+        if (Button == kRightButton) {
+            // Excel is editing and a switch is under way: a popup now would
+            // take the focus the switch depends on.
+            if (IsEditWindowClass(state.FocusClassName) && state.WindowMenuSwitchPending) {
+                nLastButton = Button;
+                step([] { RestoreExcelFocus(); });
+                return;
+            }
+            state.WindowMenuSwitchPending = false;
+
+            std::shared_ptr<tab::TabItem> hit;
+            step([&] { hit = TabSeclect()->HitTest(ToLong(x), ToLong(y)); });
+            if (!hit) {
+                step([&] { Obj(Obj(Obj(oHostApp_).CommandBars()).Item(kTabBarII)).ShowPopup(); });
+            } else {
+                step([&] { hit->Selected(true); });
+                // Commands over several workbooks make no sense with one.
+                if (holds([] { return CountVisibleWorkbooks() == 1; })) {
+                    SetTabBarEntryEnabled(oHostApp_, kSaveAllPosition, false);
+                    SetTabBarEntryEnabled(oHostApp_, kCloseOtherPosition, false);
+                    SetTabBarEntryEnabled(oHostApp_, kCloseAllPosition, false);
+                } else {
+                    SetTabBarEntryEnabled(oHostApp_, kSaveAllPosition, true);
+                    SetTabBarEntryEnabled(oHostApp_, kCloseOtherPosition, true);
+                    SetTabBarEntryEnabled(oHostApp_, kCloseAllPosition, true);
+                }
+                // A never-saved workbook has no folder: its full name is its name.
+                if (holds([&] {
+                        const auto wb = Obj(oHostApp_).ActiveWorkbook();
+                        return Obj(wb).FullName() == Obj(wb).Name();
+                    })) {
+                    SetTabBarEntryEnabled(oHostApp_, kOpenDirPosition, false);
+                } else {
+                    SetTabBarEntryEnabled(oHostApp_, kOpenDirPosition, true);
+                }
+                step([&] { Obj(Obj(Obj(oHostApp_).CommandBars()).Item(kTabBar)).ShowPopup(); });
+            }
+        } else if (Button == kLeftButton) {
+            std::shared_ptr<tab::TabItem> hit;
+            step([&] { hit = TabSeclect()->HitTest(ToLong(x), ToLong(y)); });
+            uint32_t now = 0;
+            assign(now, [] { return Plat().GetTickCount(); });
+            if (hit) {
+                if (holds([&] {
+                        return sLastClickCaption == hit->Caption() && nLastButton == kLeftButton &&
+                               WithinInterval(now, lLastClickTick, lDoubleClickTime);
+                    })) {
+                    // The first click of the pair activated this tab's workbook.
+                    ExecuteBuiltIn(oHostApp_, excel::ids::Close);
+                    lLastClickTick = 0;
+                    sLastClickCaption = L"";
+                } else {
+                    assign(lLastClickTick, [] { return static_cast<int32_t>(Plat().GetTickCount()); });
+                    assign(sLastClickCaption, [&] { return hit->Caption(); });
+                }
+            } else {
+                if (holds([&] {
+                        return sLastClickCaption == kTabOtherMarker && nLastButton == kLeftButton &&
+                               WithinInterval(now, lLastClickTick, lDoubleClickTime);
+                    })) {
+                    ExecuteBuiltIn(oHostApp_, excel::ids::NewWorkbook);
+                    lLastClickTick = 0;
+                    sLastClickCaption = L"";
+                } else {
+                    assign(lLastClickTick, [] { return static_cast<int32_t>(Plat().GetTickCount()); });
+                    sLastClickCaption = kTabOtherMarker;
+                }
+            }
+        }
+
+        nLastButton = Button;
+        step([] { RestoreExcelFocus(); });
+    } catch (...) {
+        // An event of the tab control: nothing may leave it.
+    }
+}
+
+}  // namespace tarnwick
