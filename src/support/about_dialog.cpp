@@ -2,13 +2,13 @@
 // strip. Its handlers trap nothing; the window adapter catches at its edge.
 #include "support/about_dialog.h"
 
-#include <charconv>
 #include <string>
 
 #include "interop/addin_state.h"
 #include "interop/host_error.h"
 #include "support/settings.h"
 #include "tabstrip/form_tab.h"
+#include "tracking/excel_windows.h"
 
 namespace tarnwick {
 
@@ -20,26 +20,6 @@ template <class Ptr>
 auto& Obj(const Ptr& p) {
     if (!p) throw HostError(hr::OBJECT_REQUIRED_);
     return *p;
-}
-
-// Excel's version text as a number, whatever the user's decimal separator;
-// text that is no number fails like a failed read ("type mismatch").
-double VersionNumber(const std::wstring& text) {
-    constexpr int32_t kTypeMismatch = static_cast<int32_t>(0x800A000Du);
-    std::string narrow;
-    for (wchar_t c : text) {
-        if (c > 0x7F) throw HostError(kTypeMismatch);
-        narrow.push_back(static_cast<char>(c));
-    }
-    const auto first = narrow.find_first_not_of(' ');
-    const auto last = narrow.find_last_not_of(' ');
-    if (first == std::string::npos) throw HostError(kTypeMismatch);
-    const char* begin = narrow.data() + first;
-    const char* end = narrow.data() + last + 1;
-    double value = 0;
-    const auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::fixed);
-    if (ec != std::errc() || ptr != end) throw HostError(kTypeMismatch);
-    return value;
 }
 
 // Releases the window-update lock on every way out of the reload, so that a
@@ -95,7 +75,7 @@ void frmAbout::Form_Load() {
         PreviousOwner = static_cast<WindowHandle>(static_cast<uint32_t>(
             Plat().SetWindowLongA(window_->hWnd(), win::GWL_HWNDPARENT, static_cast<int32_t>(OwnerWindow))));
     }
-    const bool excel2002 = VersionNumber(Obj(GanttApp_).Version()) == 10.0;
+    const bool excel2002 = ExcelVersionValue(Obj(GanttApp_).Version()) == 10.0;
 
     // While Excel edits a cell, reloading the strip would fight the edit; Excel
     // 2002 has only the one look.
