@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "interop/host_error.h"
 #include "interop/platform_types.h"
 
 namespace tarnwick::excel {
@@ -56,6 +57,7 @@ public:
 };
 
 class CommandBarControl;
+class CommandBarControls;
 
 // Click of a command-bar button; Office raises it on every subscribed button
 // whose Tag equals the clicked control's Tag.
@@ -82,6 +84,9 @@ public:
     virtual void Execute() = 0;
     // Only buttons raise Click; subscribing another control type throws.
     virtual std::unique_ptr<Subscription> SubscribeClick(ButtonClickSink& sink) = 0;
+    // The entries of a popup control such as the Window menu (Id 30009).
+    // Buttons have none: the default fails as Office does for them.
+    virtual std::shared_ptr<CommandBarControls> Controls() { throw HostError(hr::DISP_E_MEMBERNOTFOUND_); }
 };
 
 class CommandBarControls {
