@@ -1,0 +1,31 @@
+// A newly selected tab activates its workbook through the object model,
+// unless a switch through Excel's Window menu is already making it while
+// Excel edits text.
+#include <memory>
+
+#include "interop/addin_state.h"
+#include "interop/host_error.h"
+#include "tabstrip/form_tab.h"
+
+namespace tarnwick {
+
+namespace {
+
+template <class T>
+T& Required(const std::shared_ptr<T>& object) {
+    if (!object) throw HostError(hr::OBJECT_REQUIRED_);
+    return *object;
+}
+
+}  // namespace
+
+void Form_Tab::TabSeclect_SelectedChanged(const std::shared_ptr<tab::TabItem>& Item) {
+    try {
+        const AddinState& s = State();
+        if (IsEditWindowClass(s.FocusClassName) && s.WindowMenuSwitchPending) return;
+        step([&] { Required(Required(Required(oHostApp_).Workbooks()).Item(Required(Item).Caption())).Activate(); });
+    } catch (...) {
+    }
+}
+
+}  // namespace tarnwick
