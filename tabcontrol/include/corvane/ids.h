@@ -1,0 +1,113 @@
+// >>> NOTE FROM THE LEAD TO THE TAB CONTROL HELPER (remove this block once read) <<<
+// Your complete brief is /tmp/brief-tabctl.md: read it now and follow it. In short:
+// - The vendor's ProgID must NOT be used (registering over it breaks other programs):
+//   ProgID "Corvane.TabControl" (+ ".1"), CLSID {91FBB8E6-E812-410B-997A-708F71C6AD18},
+//   event dispinterface DIID {455D7109-D1AB-4E9A-B465-5A364731AA99} with
+//   BeforeItemClick = 1, SelectedChanged = 2, MouseUp = 3 (other helpers already code against these);
+//   hosting members AttachTo 100 (parent HWND), hWnd -515, Left 101, Top 102, Width 103, Height 104 (twips).
+// - Never mention the description or its Parts in code, comments, tests, commits or file names
+//   (no "Part 6.2", no "spec"), and never name the vendor or its product.
+// - Tests ~1/4-1/3 of the code; commit only your paths; report by 22:50 UTC.
+// >>> END OF NOTE <<<
+// Published identity of Corvane.ocx: ProgIDs, GUIDs and dispatch ids. The
+// add-in and its tests call the control late-bound, so these numbers are the
+// contract; win32/corvane.idl states the same facts for the type library and
+// a Windows test checks that the two agree.
+//
+// Portable: no <windows.h>. GUIDs are given as registry strings here; the
+// Windows side turns them into GUID values in win32/guids.h.
+#pragma once
+
+#include <cstdint>
+
+namespace corvane {
+
+// The ProgID Part 6.2 names; the versioned one is what CurVer points at.
+inline constexpr wchar_t kProgId[] = L"XtremeSuiteControls.TabControl";
+inline constexpr wchar_t kProgIdVersioned[] = L"XtremeSuiteControls.TabControl.1";
+inline constexpr wchar_t kClassDisplayName[] = L"Corvane Tab Control";
+inline constexpr wchar_t kModuleFileName[] = L"Corvane.ocx";
+
+namespace guid_text {
+inline constexpr wchar_t kLibId[] = L"{5A3673AE-8463-4790-970B-10423033C3C2}";
+inline constexpr wchar_t kClsidTabControl[] = L"{07C96505-90BE-43ED-956A-C748BFE9A951}";
+inline constexpr wchar_t kDiidTabControl[] = L"{D304E8CD-E442-49BC-A088-6A0ED31FD3FD}";
+inline constexpr wchar_t kDiidTabControlEvents[] = L"{BBA33301-3C25-48DA-8536-E5394AB18F20}";
+inline constexpr wchar_t kDiidTabControlItem[] = L"{AD5144DA-CE3B-48C1-9428-B5109319E01F}";
+inline constexpr wchar_t kDiidPaintManager[] = L"{BB19EEF1-7DEA-46AF-A103-DEBCC7C5AC79}";
+inline constexpr wchar_t kDiidColorSet[] = L"{B3A27007-9B0D-4157-8BF7-77C839EE68A8}";
+}  // namespace guid_text
+
+inline constexpr uint16_t kTypeLibMajor = 1;
+inline constexpr uint16_t kTypeLibMinor = 0;
+
+// Dispatch ids. The members of Part 6.2 keep the numbers given there.
+namespace dispid {
+
+namespace control {  // dispinterface _DTabControl
+inline constexpr int32_t Item = 0;  // Item(Index): DISPID_VALUE
+inline constexpr int32_t InsertItem = 1;
+inline constexpr int32_t PaintManager = 2;
+inline constexpr int32_t SetImageList = 3;
+inline constexpr int32_t RemoveItem = 4;
+inline constexpr int32_t RemoveAll = 6;
+inline constexpr int32_t ItemCount = 7;
+inline constexpr int32_t HitTest = 9;
+inline constexpr int32_t SelectedItem = 40;
+inline constexpr int32_t Appearance = 41;
+inline constexpr int32_t hWnd = -515;  // DISPID_HWND, the stock read-only property
+}  // namespace control
+
+namespace item {  // dispinterface TabControlItem
+inline constexpr int32_t Caption = 1;
+inline constexpr int32_t Index = 2;
+inline constexpr int32_t Selected = 4;
+inline constexpr int32_t Image = 5;
+inline constexpr int32_t ToolTip = 10;
+}  // namespace item
+
+namespace paint_manager {  // dispinterface PaintManager
+inline constexpr int32_t Appearance = 1;
+inline constexpr int32_t Color = 2;
+inline constexpr int32_t BoldSelected = 5;
+inline constexpr int32_t HotTracking = 6;
+inline constexpr int32_t ShowIcons = 7;
+inline constexpr int32_t DisableLunaColors = 8;
+inline constexpr int32_t ColorSet = 19;
+}  // namespace paint_manager
+
+namespace color_set {  // dispinterface ColorSet
+inline constexpr int32_t ButtonSelected = 6;
+inline constexpr int32_t ButtonNormal = 7;
+}  // namespace color_set
+
+// Source dispinterface _DTabControlEvents. Part 6.2 gives no numbers for the
+// events; these are ours. The mouse events use the stock DISPIDs.
+namespace events {
+inline constexpr int32_t SelectedChanged = 1;  // (Item As Object)
+inline constexpr int32_t BeforeItemClick = 2;  // (Item As Object, Cancel As Boolean ByRef)
+inline constexpr int32_t MouseDown = -605;     // DISPID_MOUSEDOWN (Button%, Shift%, x!, y!)
+inline constexpr int32_t MouseUp = -607;       // DISPID_MOUSEUP   (Button%, Shift%, x!, y!)
+}  // namespace events
+
+}  // namespace dispid
+
+// Appearance values (control Appearance and PaintManager.Appearance are one
+// setting). Only 7 is given by Part 6.2; any other value is kept and read
+// back as set, and drawn in the property-page style.
+inline constexpr int32_t kAppearancePropertyPage2003 = 3;  // the design default
+inline constexpr int32_t kAppearanceExcel = 7;
+
+// PaintManager.Color values. Only 4 is given by Part 6.2.
+inline constexpr int32_t kColorDefault = 0;
+inline constexpr int32_t kColorOffice2003 = 4;
+
+// Button and Shift values of the mouse events (Visual Basic's constants).
+inline constexpr int16_t kLeftButton = 1;
+inline constexpr int16_t kRightButton = 2;
+inline constexpr int16_t kMiddleButton = 4;
+inline constexpr int16_t kShiftMask = 1;
+inline constexpr int16_t kCtrlMask = 2;
+inline constexpr int16_t kAltMask = 4;
+
+}  // namespace corvane
