@@ -6,9 +6,17 @@
 //
 // Workbook names go into the patterns escaped, so that a name holding '#',
 // '*', '?' or '[' matches its own entry and no other.
+//
+// Two workbooks that differ only in extension ("a.xls", "a.csv") look alike
+// in the menu when Windows hides extensions ("&1 a", "&2 a"); the clicked
+// tab's entry is then told apart by the windows of the look-alikes to its
+// right. When the menu shows extensions the entries differ, and the tab's
+// own first entry is taken.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "interop/addin_state.h"
 #include "interop/host_error.h"
@@ -56,6 +64,38 @@ int32_t CountVisibleWindows(excel::Application& app, const std::wstring& name) {
         if (holds([&] { return window->Visible(); })) ++visible;
     }
     return visible;
+}
+
+struct MenuEntry {
+    std::shared_ptr<excel::CommandBarControl> control;
+    bool showsName = false;  // matched with the full name, not the BaseName
+};
+
+// The entries of the Window menu that match either pattern, in menu order.
+// An entry whose caption cannot be read counts as matching.
+std::vector<MenuEntry> MatchingEntries(const std::shared_ptr<excel::CommandBarControls>& menuControls,
+                                       const std::wstring& namePattern, const std::wstring& basePattern) {
+    std::vector<MenuEntry> matching;
+    std::unique_ptr<excel::Enumerator<excel::CommandBarControl>> entries;
+    assign(entries, [&] { return Required(menuControls).Enumerate(); });
+    while (entries) {
+        std::shared_ptr<excel::CommandBarControl> e;
+        try {
+            e = entries->Next();
+        } catch (const HostError&) {
+            break;
+        }
+        if (!e) break;
+        bool showsName = false;
+        if (holds([&] {
+                const std::wstring caption = e->Caption();
+                showsName = MatchesPattern(caption, namePattern);
+                return showsName || MatchesPattern(caption, basePattern);
+            })) {
+            matching.push_back({e, showsName});
+        }
+    }
+    return matching;
 }
 
 }  // namespace
@@ -130,28 +170,19 @@ void Form_Tab::TabSeclect_BeforeItemClick(const std::shared_ptr<tab::TabItem>& I
                 return Required(Required(Required(app).CommandBars()).FindControl(std::nullopt, excel::ids::WindowMenu))
                     .Controls();
             });
-            std::unique_ptr<excel::Enumerator<excel::CommandBarControl>> entries;
-            assign(entries, [&] { return Required(menuControls).Enumerate(); });
-            int32_t j = 0;
-            while (entries) {
-                std::shared_ptr<excel::CommandBarControl> e;
-                try {
-                    e = entries->Next();
-                } catch (const HostError&) {
-                    break;
-                }
-                if (!e) break;
-                if (holds([&] {
-                        const std::wstring caption = e->Caption();
-                        return MatchesPattern(caption, namePattern) || MatchesPattern(caption, basePattern);
-                    })) {
-                    if (j == occ) {
-                        s.WindowMenuSwitchPending = true;
-                        step([&] { e->Execute(); });
-                        break;
-                    }
-                    ++j;
-                }
+            std::vector<MenuEntry> matching = MatchingEntries(menuControls, namePattern, basePattern);
+            // Names shown with their extension: the same-BaseName workbooks
+            // to the right have entries that do not match, so the count of
+            // their windows does not apply.
+            const bool showsExtension =
+                c != baseName && std::any_of(matching.begin(), matching.end(), [](const MenuEntry& e) { return e.showsName; });
+            if (showsExtension) {
+                std::erase_if(matching, [](const MenuEntry& e) { return !e.showsName; });
+            }
+            const int32_t chosen = showsExtension ? 0 : occ;
+            if (chosen < static_cast<int32_t>(matching.size())) {
+                s.WindowMenuSwitchPending = true;
+                step([&] { matching[chosen].control->Execute(); });
             }
 
             // 7. Not listed: "More windows" opens the window-list dialog,
