@@ -1,0 +1,188 @@
+// The workbook commands of the popup menus, as Excel sees them.
+#include <gtest/gtest.h>
+
+#include "commands/workbook_commands.h"
+#include "commands_world.h"
+
+namespace tarnwick::testing {
+namespace {
+
+void ExpectBatchOver(const sim::World& world) {
+    EXPECT_FALSE(State().BatchCommandRunning);
+    EXPECT_TRUE(world.ScreenUpdating());
+    EXPECT_TRUE(world.EscapedExceptions().empty());
+}
+
+TEST(SaveAll, SavesVisibleWorkbooksAndReselectsTheActiveOneUnderItsNewName) {
+    auto session = std::make_unique<Session>();
+    sim::World& world = session->world();
+    world.OpenWorkbook(L"C:\\data\\a.xls");
+    const std::wstring book = world.NewWorkbook();
+    world.OpenWorkbook(L"C:\\data\\c.xls");
+    world.AddHiddenWorkbook(L"C:\\addins\\helper.xla");
+    world.ActivateByUser(book);
+    session->Connect();
+    world.QueueSaveAsName(L"C:\\data\\Report.xls");
+
+    SCOPED_TRACE("the never-saved active workbook gets Excel's save-as dialog");
+    ASSERT_TRUE(world.ClickControl(kTabBarII, caption::SaveAll));
+    EXPECT_EQ(world.SaveAsDialogs(), std::vector<std::wstring>{book});
+    EXPECT_EQ(world.SavedWorkbooks(), (std::vector<std::wstring>{L"a.xls", L"Report.xls", L"c.xls"}));
+
+    SCOPED_TRACE("the strip selects it again, found under its new name");
+    EXPECT_EQ(world.ActiveWorkbookName(), L"Report.xls");
+    ASSERT_GE(world.SelectedTab(), 0);
+    EXPECT_EQ(world.TabCaptions()[world.SelectedTab()], L"Report.xls");
+    ExpectBatchOver(world);
+}
+
+TEST(CloseOther, ClosesEveryOtherVisibleWorkbookOnce) {
+    struct Case {
+        const char* name;
+        std::vector<std::wstring> open;
+        std::wstring kept;
+        std::vector<std::wstring> closed;
+    };
+    const Case cases[] = {
+        {"three workbooks, the middle one kept", kThreeBooks, L"b.xls", {L"a.xls", L"c.xls"}},
+        {"five workbooks, the first one kept",
+         {L"C:\\d\\a.xls", L"C:\\d\\b.xls", L"C:\\d\\c.xls", L"C:\\d\\d.xls", L"C:\\d\\e.xls"},
+         L"a.xls",
+         {L"b.xls", L"c.xls", L"d.xls", L"e.xls"}},
+        {"a single visible workbook", {L"C:\\data\\a.xls"}, L"a.xls", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto session = ConnectedWith(c.open);
+        sim::World& world = session->world();
+        world.AddHiddenWorkbook(L"C:\\addins\\helper.xla");
+        world.ActivateByUser(c.kept);
+
+        ASSERT_TRUE(world.ClickControl(kTabBar, caption::CloseOther));
+
+        std::vector<std::wstring> expectedCommands;
+        for (const auto& name : c.closed) expectedCommands.push_back(L"Close(" + name + L")");
+        EXPECT_EQ(world.ExecutedCommands(), expectedCommands);
+        EXPECT_EQ(world.WorkbookNames(), (std::vector<std::wstring>{c.kept, L"helper.xla"}));
+        EXPECT_EQ(world.ActiveWorkbookName(), c.kept);
+        ExpectBatchOver(world);
+    }
+}
+
+// While Excel edits a cell and a switch through the Window menu is pending,
+// selecting a tab does not activate its workbook, so the switch the first
+// pass waits for never comes.
+TEST(CloseOther, GivesUpWaitingForTheSwitchAndStillClosesTheOthers) {
+    struct Case {
+        const char* name;
+        uint32_t startTick;
+        bool clockMoves;
+    };
+    const Case cases[] = {
+        {"the clock runs", 1000000, true},
+        {"the clock runs across the tick counter's wrap", 0xFFFFF000u, true},
+        {"the clock is frozen", 1000000, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto session = ConnectedWith(kThreeBooks);
+        sim::World& world = session->world();
+        world.SetTickCount(c.startTick);
+        world.FocusWindow(world.CellEditWindow());
+        State().WindowMenuSwitchPending = true;
+
+        bool batchSeenDuringWait = false;
+        world.QueueOnDoEvents([&] {
+            batchSeenDuringWait = State().BatchCommandRunning && !world.ScreenUpdating();
+            if (c.clockMoves) world.Advance(5000);
+        });
+        ASSERT_TRUE(world.ClickControl(kTabBar, caption::CloseOther));
+
+        EXPECT_TRUE(batchSeenDuringWait);
+        if (c.clockMoves) {
+            EXPECT_LE(world.DoEventsCalls(), 3);
+        } else {
+            EXPECT_LE(world.DoEventsCalls(), 100001);
+        }
+        EXPECT_EQ(world.WorkbookNames(), std::vector<std::wstring>{L"c.xls"});
+        ExpectBatchOver(world);
+    }
+}
+
+TEST(CloseAll, ClosesTheLastVisibleWorkbookTooAndLeavesHiddenOnes) {
+    auto session = ConnectedWith(kThreeBooks);
+    sim::World& world = session->world();
+    world.AddHiddenWorkbook(L"C:\\addins\\helper.xla");
+
+    ASSERT_TRUE(world.ClickControl(kTabBarII, caption::CloseAll));
+
+    EXPECT_EQ(world.ExecutedCommands(),
+              (std::vector<std::wstring>{L"Close(a.xls)", L"Close(b.xls)", L"Close(c.xls)"}));
+    EXPECT_EQ(world.WorkbookNames(), std::vector<std::wstring>{L"helper.xla"});
+    EXPECT_EQ(world.ActiveWorkbookName(), L"");
+    ExpectBatchOver(world);
+}
+
+TEST(CloseAll, KeepsAWorkbookWhoseSavePromptWasCancelledAndGoesOn) {
+    auto session = ConnectedWith(kThreeBooks);
+    sim::World& world = session->world();
+    world.SetDirty(L"a.xls");
+    world.SetSaveAnswer(sim::SaveAnswer::Cancel);
+
+    ASSERT_TRUE(world.ClickControl(kTabBarII, caption::CloseAll));
+
+    EXPECT_EQ(world.SavePrompts(), std::vector<std::wstring>{L"a.xls"});
+    EXPECT_EQ(world.WorkbookNames(), std::vector<std::wstring>{L"a.xls"});
+    ExpectBatchOver(world);
+}
+
+// The explorer is named by its full path, never searched for (a planted
+// explorer.exe beside the workbook must not run), and the path is quoted so
+// that blanks and commas stay part of the selected file's name.
+TEST(OpenDir, StartsTheExplorerByFullPathWithTheWorkbookQuoted) {
+    struct Case {
+        std::wstring windowsDirectory;
+        std::wstring workbook;
+        std::wstring application;
+        std::wstring commandLine;
+    };
+    const Case cases[] = {
+        {L"C:\\WINDOWS", L"C:\\Data\\Book.xls", L"C:\\WINDOWS\\explorer.exe",
+         L"\"C:\\WINDOWS\\explorer.exe\" /select,\"C:\\Data\\Book.xls\""},
+        {L"C:\\WINDOWS", L"C:\\Data\\My Book, v2.xls", L"C:\\WINDOWS\\explorer.exe",
+         L"\"C:\\WINDOWS\\explorer.exe\" /select,\"C:\\Data\\My Book, v2.xls\""},
+        {L"D:\\WinNT", L"\\\\server\\share\\年度 报表.xls", L"D:\\WinNT\\explorer.exe",
+         L"\"D:\\WinNT\\explorer.exe\" /select,\"\\\\server\\share\\年度 报表.xls\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.workbook));
+        auto session = std::make_unique<Session>();
+        sim::World& world = session->world();
+        world.SetWindowsDirectory(c.windowsDirectory);
+        world.OpenWorkbook(c.workbook);
+        session->Connect();
+
+        ASSERT_TRUE(world.ClickControl(kTabBar, caption::OpenDir));
+
+        ASSERT_EQ(world.ProcessStarts().size(), 1u);
+        const sim::ProcessStart& started = world.ProcessStarts()[0];
+        EXPECT_EQ(started.application, c.application);
+        EXPECT_EQ(started.commandLine, c.commandLine);
+        EXPECT_EQ(started.showWindow, 1);
+        EXPECT_EQ(started.waitMilliseconds, 0u);
+    }
+}
+
+TEST(OpenDir, StartsNothingWithoutAnActiveWorkbook) {
+    auto session = ConnectedWith({L"C:\\data\\a.xls"});
+    sim::World& world = session->world();
+    ASSERT_TRUE(world.CloseByUser(L"a.xls"));
+
+    ASSERT_TRUE(world.ClickControl(kTabBar, caption::OpenDir));
+
+    EXPECT_TRUE(world.ProcessStarts().empty());
+    EXPECT_TRUE(world.EscapedExceptions().empty());
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
