@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "interop/host_error.h"
+#include "support/ports.h"
 
 namespace tarnwick::win32 {
 
