@@ -73,29 +73,29 @@ void frmAbout::Unload() {
 void frmAbout::Form_Load() {
     if (OwnerWindow != 0) {
         PreviousOwner = static_cast<WindowHandle>(static_cast<uint32_t>(
-            Plat().SetWindowLongA(window_->hWnd(), win::GWL_HWNDPARENT, static_cast<int32_t>(OwnerWindow))));
+            Plat().SetWindowLongA(Obj(window_).hWnd(), win::GWL_HWNDPARENT, static_cast<int32_t>(OwnerWindow))));
     }
     const bool excel2002 = ExcelVersionValue(Obj(GanttApp_).Version()) == 10.0;
 
     // While Excel edits a cell, reloading the strip would fight the edit; Excel
     // 2002 has only the one look.
     if (IsEditWindowClass(State().FocusClassName) || excel2002) {
-        window_->Enabled(AboutControl::Option1, false);
-        window_->Enabled(AboutControl::Option2, false);
-        window_->Enabled(AboutControl::cmdOK, false);
+        Obj(window_).Enabled(AboutControl::Option1, false);
+        Obj(window_).Enabled(AboutControl::Option2, false);
+        Obj(window_).Enabled(AboutControl::cmdOK, false);
         return;
     }
     State().ThemeSetting = NormaliseTheme(GetSetting(win::HKEY_CURRENT_USER, kSettingsKey, kThemeValue));
     if (State().ThemeSetting == L"1") {
-        window_->OptionValue(AboutOption::Option1, true);
+        Obj(window_).OptionValue(AboutOption::Option1, true);
     } else {
-        window_->OptionValue(AboutOption::Option2, true);
+        Obj(window_).OptionValue(AboutOption::Option2, true);
     }
 }
 
 void frmAbout::Form_Unload(bool& /*Cancel*/) {
     if (PreviousOwner != 0) {
-        Plat().SetWindowLongA(window_->hWnd(), win::GWL_HWNDPARENT,
+        Plat().SetWindowLongA(Obj(window_).hWnd(), win::GWL_HWNDPARENT,
                               static_cast<int32_t>(static_cast<uint32_t>(PreviousOwner)));
     }
     GanttApp_.reset();
