@@ -1,0 +1,28 @@
+// The DLL's module object: its instance handle, the counts DllCanUnloadNow
+// answers from, and the per-thread start-up that runs before the first
+// object of the DLL is created on a thread.
+#pragma once
+
+#include <windows.h>
+
+namespace tarnwick::win32::module {
+
+HINSTANCE Instance();
+void SetInstance(HINSTANCE instance);
+
+// Live COM objects (class objects handed out included) and IClassFactory::LockServer locks.
+void AddObject();
+void ReleaseObject();
+void Lock();
+void Unlock();
+bool CanUnload();
+
+// Creates this thread's platform and deploys the tab control module, once
+// per thread. Never throws: a failed deployment leaves the strip without
+// its control, which the core copes with.
+void StartThread() noexcept;
+
+// Drops every thread's platform (DLL unload).
+void Shutdown() noexcept;
+
+}  // namespace tarnwick::win32::module
