@@ -48,6 +48,7 @@ struct ControlModel {
     std::function<void()> action;
     std::vector<std::shared_ptr<ControlModel>> children;  // a popup control's entries
     bool dynamicWindowMenu = false;                      // children follow the open windows
+    bool windowListEntry = false;                        // a numbered or "more windows" entry
 };
 
 struct BarModel {
@@ -92,7 +93,7 @@ struct HookModel {
 struct TimerModel {
     std::uintptr_t id = 0;
     uint32_t elapse = 0;
-    uint32_t due = 0;  // virtual tick when it fires next
+    uint64_t due = 0;  // virtual clock when it fires next
     TimerProc proc = nullptr;
 };
 

@@ -38,7 +38,7 @@ struct TabItemModel {
     bool alive = true;  // false once removed: its port objects fail
 };
 
-class TabControlSim {
+class TabControlSim : public std::enable_shared_from_this<TabControlSim> {
 public:
     TabControlSim(Link link, TabFormEvents& events);
 

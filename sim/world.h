@@ -30,6 +30,7 @@
 #include "sim/accessible_sim.h"
 #include "sim/link.h"
 #include "sim/model.h"
+#include "sim/platform_sim.h"
 #include "sim/tab_control_sim.h"
 
 namespace tarnwick::sim {
@@ -271,8 +272,8 @@ public:
     const std::vector<LockCall>& LockHistory() const { return lockHistory_; }
 
     // ================= clock, timers, message pump
-    uint32_t Now() const { return tick_; }
-    void SetTickCount(uint32_t tick) { tick_ = tick; }
+    uint32_t Now() const { return static_cast<uint32_t>(clock_) + tickOffset_; }  // GetTickCount
+    void SetTickCount(uint32_t tick) { tickOffset_ = tick - static_cast<uint32_t>(clock_); }
     void Advance(uint32_t ms);  // fires due timers in order of due time
     void Tick() { Advance(10); }
     std::vector<std::uintptr_t> LiveTimers() const;
@@ -355,7 +356,6 @@ private:
     friend class ClickSubscription;
     friend class TabFormWindowSim;
     friend class AboutFormWindowSim;
-    friend class AboutScript;
 
     // --- Excel internals (excel_sim.cpp)
     struct AppSinkEntry {
@@ -385,17 +385,18 @@ private:
     bool RaiseBeforeClose(const std::shared_ptr<WorkbookModel>& wb);  // true = cancelled
     void RefreshWindowMenu();
     void OpenWindowList();
-    void ConfirmWindowList();
     void FinishWindowList(bool ok);
+    void LayoutExcel();
     std::shared_ptr<excel::Workbook> WorkbookPortFor(const std::shared_ptr<WorkbookModel>& wb);
     std::shared_ptr<excel::CommandBarControl> ControlPortFor(const std::shared_ptr<ControlModel>& c);
     std::shared_ptr<excel::CommandBar> BarPortFor(const std::shared_ptr<BarModel>& b);
     std::shared_ptr<BarModel> FindBarModel(const std::wstring& name) const;
     void UpdateBarWindow(const std::shared_ptr<BarModel>& bar);
     void DeleteBar(const std::shared_ptr<BarModel>& bar);
-    std::shared_ptr<ControlModel> FindControlModel(std::optional<int32_t> id, std::optional<std::wstring> tag) const;
+    std::shared_ptr<ControlModel> FindControlModel(std::optional<int32_t> type, std::optional<int32_t> id,
+                                                   std::optional<std::wstring> tag) const;
     void ExecuteControl(const std::shared_ptr<ControlModel>& c);
-    void RaiseClick(const std::shared_ptr<ControlModel>& clicked);
+    bool RaiseClick(const std::shared_ptr<ControlModel>& clicked);  // true = CancelDefault
     void ShowPopup(const std::shared_ptr<BarModel>& bar);
 
     // --- platform internals (platform_sim.cpp)
@@ -470,7 +471,8 @@ private:
     std::vector<LockCall> lockHistory_;
 
     // clock and timers
-    uint32_t tick_ = 1000000;
+    uint64_t clock_ = 0;               // virtual milliseconds; never wraps
+    uint32_t tickOffset_ = 1000000;    // GetTickCount = low 32 bits of clock_ + offset
     std::vector<TimerModel> timers_;
     std::uintptr_t nextTimerId_ = 0x7F01;
     std::deque<std::function<void()>> doEventsQueue_;
