@@ -338,9 +338,8 @@ public:
     }
     bool Visible() override { return Get("CommandBar.Visible").visible; }
     void Visible(bool value) override {
-        // A popup's visibility is not the program's to set.
-        if (Get("CommandBar.Visible").position == excel::msoBarPopup) throw HostError(hr::E_FAIL_);
-        b_->visible = value;
+        // A popup keeps the flag but shows only through ShowPopup.
+        Get("CommandBar.Visible").visible = value;
         link_->world->UpdateBarWindow(b_);
     }
     int32_t Position() override { return Get("CommandBar.Position").position; }
@@ -506,7 +505,7 @@ void World::BuildExcel() {
         };
     };
     auto newBook = [this] {
-        executed_.push_back(L"New");
+        executed_.push_back(L"New(" + NextBookName() + L")");
         NewWorkbook();
     };
 
@@ -703,10 +702,14 @@ void World::OpenWorkbook(const std::wstring& fullName) {
     RaiseWorkbookActivate(wb);
 }
 
+std::wstring World::NextBookName() {
+    while (FindWorkbook(L"Book" + std::to_wstring(nextBookNumber_))) ++nextBookNumber_;
+    return L"Book" + std::to_wstring(nextBookNumber_);
+}
+
 std::wstring World::NewWorkbook() {
-    std::wstring name;
-    do name = L"Book" + std::to_wstring(nextBookNumber_++);
-    while (FindWorkbook(name));
+    const std::wstring name = NextBookName();
+    ++nextBookNumber_;
     auto wb = AddWorkbook(name, false, true);
     Activate(wb, false);
     RaiseNewWorkbook(wb);

@@ -44,7 +44,10 @@ public:
     void Selected(bool value) override {
         Enter("TabItem.Selected");
         const int32_t index = control_->IndexOf(item_.get());
-        if (value) control_->Select(index);
+        if (value)
+            control_->Select(index);
+        else
+            control_->Deselect(index);
     }
 
 private:
@@ -231,6 +234,11 @@ void TabControlSim::Select(int32_t index) {
     ++selectedChangedRaised_;
     auto item = ItemPort(index);
     Raise(link_, "SelectedChanged", [&] { events_.TabSeclect_SelectedChanged(item); });
+}
+
+void TabControlSim::Deselect(int32_t index) {
+    // Clearing the selected item's flag leaves no tab selected; no event.
+    if (index == selected_) selected_ = -1;
 }
 
 int32_t TabControlSim::HitIndex(int32_t x, int32_t y) const {

@@ -77,6 +77,7 @@ public:
     void Remove(int32_t index);
     int32_t IndexOf(const TabItemModel* item) const;  // -1 when removed
     void Select(int32_t index);  // raises SelectedChanged when it changes
+    void Deselect(int32_t index);
     int32_t HitIndex(int32_t x, int32_t y) const;
 
     // Design-time state, as the form's stored data gives it.

@@ -368,6 +368,7 @@ private:
         int64_t id;
     };
     void BuildExcel();
+    std::wstring NextBookName();
     std::shared_ptr<WorkbookModel> FindWorkbook(const std::wstring& name) const;
     std::shared_ptr<WorkbookModel> RequireWorkbook(const std::wstring& name) const;  // test misuse: logic_error
     std::shared_ptr<WorkbookModel> AddWorkbook(const std::wstring& fullName, bool everSaved, bool visible);
