@@ -218,13 +218,5 @@ TEST(Docking, FloatingHostBarIsFoundAmongTopLevelWindows) {
     State().ExcelApp.reset();
 }
 
-TEST(Docking, UnloadOfAnUnloadedFormDoesNothing) {
-    auto world = MakeExcel(kThreeBooks);
-    Form_Tab form;
-    EXPECT_NO_THROW(form.Unload());
-    EXPECT_FALSE(form.IsLoaded());
-    EXPECT_EQ(world->CallCount("Platform.KillTimer"), 0);
-}
-
 }  // namespace
 }  // namespace tarnwick::testing
