@@ -1,0 +1,260 @@
+// Tab clicks while Excel edits text switch workbooks through Excel's Window
+// menu or its window-list dialog; other clicks only mark themselves.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tracking/sync_timer.h"
+#include "tracking_session.h"
+
+namespace tarnwick::tracking_tests {
+namespace {
+
+using Captions = std::vector<std::wstring>;
+
+bool Executed(const sim::World& world, const std::wstring& command) {
+    const auto& done = world.ExecutedCommands();
+    return std::find(done.begin(), done.end(), command) != done.end();
+}
+
+std::vector<std::wstring> WindowMenuCommands(const sim::World& world) {
+    std::vector<std::wstring> menu;
+    for (const std::wstring& command : world.ExecutedCommands()) {
+        if (command.rfind(L"WindowMenu(", 0) == 0 || command == L"MoreWindows") menu.push_back(command);
+    }
+    return menu;
+}
+
+TEST(TabClick, OutsideEditingOnlyTheThreeFieldsChange) {
+    auto excel = ExcelWith({kBookA, kBookB});
+    sim::World& world = excel->world;
+    world.FocusWindow(world.DeskWindow());
+    AddinState& s = State();
+    s.WindowMenuSwitchPending = true;
+    s.DialogItemPattern = L"unchanged";
+    s.DialogItemOccurrence = 7;
+    const std::uintptr_t timer = s.SyncTimerId;
+    auto item = excel->Item(0);
+    world.ResetCallCounts();
+
+    bool cancel = false;
+    excel->Form().TabSeclect_BeforeItemClick(item, cancel);
+    EXPECT_EQ(excel->Form().sLastItemCaption, L"a.xls");
+    EXPECT_FALSE(s.WindowMenuSwitchPending);
+    EXPECT_TRUE(s.TabClickPending);
+    EXPECT_FALSE(cancel);
+    EXPECT_EQ(s.DialogItemPattern, L"unchanged");
+    EXPECT_EQ(s.DialogItemOccurrence, 7);
+    EXPECT_EQ(s.SyncTimerId, timer);
+    EXPECT_EQ(world.CallCount("CommandBars.FindControl"), 0) << "the Window menu is not touched";
+    EXPECT_EQ(world.TotalCalls(), world.CallCount("TabItem.Caption"));
+}
+
+TEST(TabClick, WhileEditingTheWorkbooksWindowMenuEntryIsExecuted) {
+    auto excel = ExcelWith({kBookA, kBookB, kBookC});
+    sim::World& world = excel->world;
+    excel->EditInFormulaBar();
+
+    world.ClickTab(0);
+    EXPECT_EQ(WindowMenuCommands(world), Captions{L"WindowMenu(&1 a.xls)"});
+    EXPECT_EQ(world.ActiveWorkbookName(), L"a.xls");
+    EXPECT_TRUE(State().WindowMenuSwitchPending);
+    EXPECT_TRUE(State().TabClickPending);
+    EXPECT_EQ(State().DialogItemOccurrence, 0);
+
+    SCOPED_TRACE("the ticks that follow leave the strip on the clicked workbook");
+    world.Tick();
+    world.Tick();
+    EXPECT_EQ(world.SelectedTab(), 0);
+    EXPECT_EQ(world.ActiveWorkbookName(), L"a.xls");
+    EXPECT_TRUE(world.EscapedExceptions().empty());
+}
+
+TEST(TabClick, WorkbooksDifferingOnlyInExtensionAreToldApartByTheWindowsToTheRight) {
+    struct Case {
+        const char* what;
+        int32_t tab;
+        std::wstring entry;
+        int32_t occurrence;
+    };
+    const std::vector<Case> cases = {
+        {"a.xls: a.csv lies to its right", 0, L"WindowMenu(&2 a)", 1},
+        {"a.csv: nothing alike to its right", 1, L"WindowMenu(&1 a)", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session excel({L"C:\\data\\a.xls", L"C:\\data\\a.csv", kBookB});
+        excel.world.SetShowExtensions(false);
+        excel.EditInFormulaBar();
+
+        excel.world.ClickTab(c.tab);
+        EXPECT_EQ(WindowMenuCommands(excel.world), Captions{c.entry});
+        EXPECT_EQ(State().DialogItemOccurrence, c.occurrence);
+    }
+}
+
+TEST(TabClick, WithExtensionsShownTheTabsOwnEntryIsTaken) {
+    Session excel({L"C:\\data\\a.xls", L"C:\\data\\a.csv"});
+    excel.world.SetShowExtensions(true);
+    excel.EditInFormulaBar();
+
+    excel.world.ClickTab(0);
+    EXPECT_EQ(WindowMenuCommands(excel.world), Captions{L"WindowMenu(&1 a.xls)"});
+    EXPECT_EQ(excel.world.ActiveWorkbookName(), L"a.xls");
+}
+
+TEST(TabClick, WorkbookWithTwoWindowsMatchesItsNumberedEntries) {
+    auto excel = ExcelWith({kBookA, kBookB});
+    sim::World& world = excel->world;
+    world.AddWindow(L"a.xls");
+    world.ActivateByUser(L"b.xls");
+    excel->EditInFormulaBar();
+
+    world.ClickTab(0);
+    EXPECT_EQ(WindowMenuCommands(world), Captions{L"WindowMenu(&1 a.xls:1)"});
+    EXPECT_EQ(world.ActiveWorkbookName(), L"a.xls");
+}
+
+TEST(TabClick, UnlistedWorkbookGoesThroughTheWindowListDialogUnderTheLock) {
+    struct Case {
+        const char* what;
+        bool twoWindows;
+        std::wstring pattern;
+    };
+    const std::vector<Case> cases = {
+        {"one window", false, L"c.xls"},
+        {"two windows", true, L"c.xls:#*"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session excel({kBookA, kBookB, kBookC});
+        sim::World& world = excel.world;
+        if (c.twoWindows) world.AddWindow(L"c.xls");
+        world.ActivateByUser(L"a.xls");
+        world.SetWindowMenuLimit(1);
+        excel.EditInFormulaBar();
+
+        world.ClickTab(2);
+        EXPECT_TRUE(Executed(world, L"MoreWindows"));
+        EXPECT_EQ(State().DialogItemPattern, c.pattern);
+        EXPECT_TRUE(State().WindowMenuSwitchPending);
+        ASSERT_FALSE(world.LockHistory().empty());
+        EXPECT_EQ(world.LockHistory().front().hwnd, world.MainWindow());
+        EXPECT_EQ(world.LockedWindow(), 0u);
+        ASSERT_EQ(world.WindowListDialogs().size(), 1u);
+        EXPECT_TRUE(world.WindowListDialogs()[0].confirmed);
+        EXPECT_EQ(world.WindowListDialogs()[0].activated, L"c.xls");
+        EXPECT_EQ(world.ActiveWorkbookName(), L"c.xls");
+    }
+}
+
+TEST(TabClick, NamesWithPatternCharactersMatchOnlyTheirOwnEntry) {
+    struct Case {
+        bool extensions;
+        std::wstring entry;
+    };
+    for (const Case& c : {Case{true, L"WindowMenu(&2 Q#1.xls)"}, Case{false, L"WindowMenu(&2 Q#1)"}}) {
+        SCOPED_TRACE(c.extensions ? "menu shows extensions" : "menu hides extensions");
+        SCOPED_TRACE("Q11.xls is listed first; Q#1.xls must not take its entry");
+        Session excel({L"C:\\data\\Q11.xls", L"C:\\data\\Q#1.xls", L"C:\\data\\[x]*?.xls"});
+        sim::World& world = excel.world;
+        world.SetShowExtensions(c.extensions);
+        world.ActivateByUser(L"Q11.xls");
+        excel.EditInFormulaBar();
+
+        world.ClickTab(1);
+        EXPECT_EQ(WindowMenuCommands(world), Captions{c.entry});
+        EXPECT_EQ(world.ActiveWorkbookName(), L"Q#1.xls");
+
+        world.ClickTab(2);
+        EXPECT_EQ(world.ActiveWorkbookName(), L"[x]*?.xls");
+    }
+}
+
+TEST(TabClick, NamesWithPatternCharactersChooseTheirOwnDialogItem) {
+    Session excel({L"C:\\data\\Q11.xls", L"C:\\data\\Q#1.xls", kBookA});
+    sim::World& world = excel.world;
+    world.SetWindowMenuLimit(0);
+    excel.EditInFormulaBar();
+
+    world.ClickTab(1);
+    EXPECT_EQ(State().DialogItemPattern, L"Q[#]1.xls");
+    ASSERT_EQ(world.WindowListDialogs().size(), 1u);
+    EXPECT_EQ(world.WindowListDialogs()[0].activated, L"Q#1.xls");
+}
+
+TEST(TabClick, ReclickDuringAPendingSwitchStopsTheTimerUntilTheMouseComesUp) {
+    Session excel({kBookA, kBookB});
+    sim::World& world = excel.world;
+    excel.EditInFormulaBar();
+    world.ClickTab(0);
+    ASSERT_TRUE(State().WindowMenuSwitchPending);
+    ASSERT_NE(State().SyncTimerId, 0u);
+    const auto executedBefore = world.ExecutedCommands().size();
+
+    SCOPED_TRACE("the same tab pressed again: the timer stops, nothing else happens");
+    State().TabClickPending = false;
+    bool cancel = false;
+    excel.Form().TabSeclect_BeforeItemClick(excel.Item(0), cancel);
+    EXPECT_EQ(State().SyncTimerId, 0u);
+    EXPECT_TRUE(world.LiveTimers().empty());
+    EXPECT_TRUE(State().WindowMenuSwitchPending);
+    EXPECT_FALSE(State().TabClickPending);
+    EXPECT_EQ(world.ExecutedCommands().size(), executedBefore);
+
+    SCOPED_TRACE("the button comes up: the timer runs again");
+    excel.Form().TabSeclect_MouseUp(1, 0, 50.0f, 10.0f);
+    EXPECT_NE(State().SyncTimerId, 0u);
+    EXPECT_EQ(world.LiveTimers().size(), 1u);
+}
+
+TEST(TabClick, ReclickInAnEditBoxIsAnOrdinaryClick) {
+    Session excel({kBookA, kBookB});
+    sim::World& world = excel.world;
+    State().WindowMenuSwitchPending = true;
+    State().FocusClassName = kEditClassEditBox;
+    excel.Form().sLastItemCaption = L"a.xls";
+
+    bool cancel = false;
+    excel.Form().TabSeclect_BeforeItemClick(excel.Item(0), cancel);
+    EXPECT_NE(State().SyncTimerId, 0u);
+    EXPECT_TRUE(State().TabClickPending);
+    EXPECT_TRUE(Executed(world, L"WindowMenu(&1 a.xls)"));
+}
+
+TEST(TabSelection, ActivatesTheWorkbookUnlessAWindowMenuSwitchIsUnderWayWhileEditing) {
+    struct Case {
+        const char* focusClass;
+        bool pending;
+        bool activates;
+    };
+    const std::vector<Case> cases = {
+        {"EXCEL6", false, true}, {"EXCEL6", true, false}, {"EXCEL<", true, false},
+        {"EDTBX", true, false},  {"XLDESK", true, true},  {"", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.focusClass) + (c.pending ? " with a switch pending" : " without a switch"));
+        Session excel({kBookA, kBookB});
+        State().FocusClassName = std::wstring(c.focusClass, c.focusClass + std::strlen(c.focusClass));
+        State().WindowMenuSwitchPending = c.pending;
+
+        excel.Form().TabSeclect_SelectedChanged(excel.Item(0));
+        EXPECT_EQ(excel.world.ActiveWorkbookName(), c.activates ? L"a.xls" : L"b.xls");
+    }
+}
+
+TEST(TabSelection, TabNamingNoOpenWorkbookHasNoEffect) {
+    Session excel({kBookA, kBookB});
+    excel.Item(0)->Caption(L"gone.xls");
+    excel.world.ResetCallCounts();
+
+    excel.Form().TabSeclect_SelectedChanged(excel.Item(0));
+    EXPECT_EQ(excel.world.ActiveWorkbookName(), L"b.xls");
+    EXPECT_EQ(excel.world.CallCount("Workbook.Activate"), 0);
+}
+
+}  // namespace
+}  // namespace tarnwick::tracking_tests
