@@ -118,6 +118,24 @@ TEST(AboutDialog, PreselectsTheStoredStyleAndStoresTheConfirmedOne) {
     }
 }
 
+TEST(AboutDialog, ReleasesTheUpdateLockWhenTheReloadFails) {
+    auto session = ConnectedWith({L"C:\\data\\a.xls"});
+    sim::World& world = session->world();
+    world.OnAboutDialog([](sim::AboutDialogSim& dialog) {
+        State().TabStripForm.reset();  // nothing left to reload
+        dialog.PressOK();
+    });
+
+    ASSERT_TRUE(world.ClickControl(kTabBarII, caption::About));
+
+    EXPECT_EQ(StoredTheme(world), std::wstring(L"0"));
+    ASSERT_FALSE(world.LockHistory().empty());
+    EXPECT_EQ(world.LockedWindow(), 0u);
+    EXPECT_EQ(world.LockHistory().back().hwnd, 0u);
+    SCOPED_TRACE("the failure itself passes on to the dialog's window");
+    EXPECT_EQ(world.EscapedExceptions().size(), 1u);
+}
+
 TEST(AboutDialog, ClosedFromItsCloseBoxStoresNothing) {
     auto session = ConnectedWith({L"C:\\data\\a.xls"});
     sim::World& world = session->world();

@@ -144,6 +144,7 @@ TEST(TabDoubleClick, IsRecognisedOnlyForTwoQuickLeftClicksOnOneTarget) {
         {"across the tick counter's wrap", 0xFFFFFF00u, {{Left, 0}, {Wait, 300}, {Left, 0}}, {L"Close(a.xls)"}},
         {"across the signed 32-bit boundary", 0x7FFFFF00u, {{Left, 0}, {Wait, 300}, {Left, 0}}, {L"Close(a.xls)"}},
         {"slow across the wrap", 0xFFFFFF00u, {{Left, 0}, {Wait, 700}, {Left, 0}}, {}},
+        {"slow across the signed 32-bit boundary", 0x7FFFFF00u, {{Left, 0}, {Wait, 700}, {Left, 0}}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -7,6 +7,58 @@
 namespace tarnwick::testing {
 namespace {
 
+// Excel's own enumerator walks its collection by position, so a workbook
+// closed during the walk makes the next one slip past. The simulator hands
+// out snapshots; this application wraps it with such a live walk.
+class LiveWorkbooks : public excel::Workbooks {
+public:
+    explicit LiveWorkbooks(std::shared_ptr<excel::Application> app) : app_(std::move(app)) {}
+    std::unique_ptr<excel::Enumerator<excel::Workbook>> Enumerate() override {
+        struct ByPosition : excel::Enumerator<excel::Workbook> {
+            std::shared_ptr<excel::Application> app;
+            size_t next = 0;
+            std::shared_ptr<excel::Workbook> Next() override {
+                auto all = app->Workbooks()->Enumerate();
+                std::shared_ptr<excel::Workbook> wb;
+                for (size_t i = 0; i <= next; ++i) {
+                    wb = all->Next();
+                    if (!wb) return nullptr;
+                }
+                ++next;
+                return wb;
+            }
+        };
+        auto e = std::make_unique<ByPosition>();
+        e->app = app_;
+        return e;
+    }
+    std::shared_ptr<excel::Workbook> Item(const std::wstring& name) override { return app_->Workbooks()->Item(name); }
+    int32_t Count() override { return app_->Workbooks()->Count(); }
+
+private:
+    std::shared_ptr<excel::Application> app_;
+};
+
+class LiveWalkApplication : public excel::Application {
+public:
+    explicit LiveWalkApplication(std::shared_ptr<excel::Application> app) : app_(std::move(app)) {}
+    std::wstring Version() override { return app_->Version(); }
+    bool Visible() override { return app_->Visible(); }
+    WindowHandle Hwnd() override { return app_->Hwnd(); }
+    ModuleHandle Hinstance() override { return app_->Hinstance(); }
+    std::shared_ptr<excel::Workbooks> Workbooks() override { return std::make_shared<LiveWorkbooks>(app_); }
+    std::shared_ptr<excel::Workbook> ActiveWorkbook() override { return app_->ActiveWorkbook(); }
+    std::shared_ptr<excel::CommandBars> CommandBars() override { return app_->CommandBars(); }
+    void ScreenUpdating(bool value) override { app_->ScreenUpdating(value); }
+    std::shared_ptr<excel::Application> GetApplication() override { return app_->GetApplication(); }
+    std::unique_ptr<excel::Subscription> SubscribeEvents(excel::AppEventSink& sink) override {
+        return app_->SubscribeEvents(sink);
+    }
+
+private:
+    std::shared_ptr<excel::Application> app_;
+};
+
 void ExpectBatchOver(const sim::World& world) {
     EXPECT_FALSE(State().BatchCommandRunning);
     EXPECT_TRUE(world.ScreenUpdating());
@@ -105,6 +157,35 @@ TEST(CloseOther, GivesUpWaitingForTheSwitchAndStillClosesTheOthers) {
             EXPECT_LE(world.DoEventsCalls(), 100001);
         }
         EXPECT_EQ(world.WorkbookNames(), std::vector<std::wstring>{L"c.xls"});
+        ExpectBatchOver(world);
+    }
+}
+
+TEST(BatchCommands, VisitEveryWorkbookOnceThoughClosingShiftsTheCollection) {
+    struct Case {
+        const char* name;
+        const wchar_t* command;
+        std::vector<std::wstring> left;
+    };
+    const Case cases[] = {
+        {"close all", cmd::CloseAll, {}},
+        {"close the others", cmd::CloseOther, {L"b.xls"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto session = ConnectedWith({L"C:\\d\\a.xls", L"C:\\d\\b.xls", L"C:\\d\\c.xls", L"C:\\d\\d.xls"});
+        sim::World& world = session->world();
+        world.ActivateByUser(L"b.xls");
+        WorkbookCommands commands;
+        commands.SetApplication(std::make_shared<LiveWalkApplication>(world.Application()));
+        auto entry = world.Application()->CommandBars()->Item(kTabBar)->Controls()->Add();
+        entry->Parameter(c.command);
+        bool cancelDefault = false;
+
+        commands.oBtnExcel_Click(entry, cancelDefault);
+
+        EXPECT_EQ(world.VisibleWorkbookNames(), c.left);
+        EXPECT_FALSE(cancelDefault);
         ExpectBatchOver(world);
     }
 }
