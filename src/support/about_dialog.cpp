@@ -66,8 +66,9 @@ void frmAbout::Unload() {
     if (!window_ || unloaded_) return;
     bool Cancel = false;
     Form_Unload(Cancel);
-    unloaded_ = true;
+    // Marked only once the window is gone, so that a failed destroy can be retried.
     window_->Destroy();
+    unloaded_ = true;
 }
 
 void frmAbout::Form_Load() {

@@ -51,5 +51,41 @@ TEST(BatchCommandFaults, EverySingleFailureLeavesTheBatchStateRestored) {
     }
 }
 
+// The dialog's handlers pass failures on to its window; whatever fails, the
+// dialog closes and Excel's window is not left locked.
+TEST(AboutDialogFaults, EverySingleFailureLeavesExcelUnlocked) {
+    auto run = [](int64_t failAt, std::vector<std::string>* log) {
+        auto session = ConnectedWith(kThreeBooks);
+        sim::World& world = session->world();
+        world.OnAboutDialog([](sim::AboutDialogSim& dialog) {
+            dialog.ChooseOption1();
+            dialog.PressOK();
+        });
+        world.EnableCallLog(log != nullptr);
+        world.ClearCallLog();
+        if (failAt > 0) world.FailNthCall(failAt);
+
+        EXPECT_TRUE(world.ClickControl(kTabBarII, caption::About));
+
+        if (log) *log = world.CallLog();
+        EXPECT_EQ(world.LiveFormWindows(), world.TabFormWindow() != 0 ? 1 : 0) << "the dialog's window is gone";
+        for (const std::string& escaped : world.EscapedExceptions()) {
+            EXPECT_EQ(escaped.rfind("about dialog: ShowModal", 0), std::string::npos) << escaped;
+        }
+        return world.LockedWindow();
+    };
+    std::vector<std::string> calls;
+    ASSERT_EQ(run(0, &calls), 0u);
+    ASSERT_FALSE(calls.empty());
+
+    for (size_t n = 1; n <= calls.size(); ++n) {
+        SCOPED_TRACE(::testing::Message() << "call " << n << " (" << calls[n - 1] << ") fails");
+        const WindowHandle locked = run(static_cast<int64_t>(n), nullptr);
+        if (calls[n - 1] != "Platform.LockWindowUpdate") {
+            EXPECT_EQ(locked, 0u);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick::testing
