@@ -121,7 +121,7 @@ struct AboutWindowState : std::enable_shared_from_this<AboutWindowState> {
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int notification);
-    void OnPaint();
+    void DrawLines(HDC dc);
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
     void CreateControls(const wchar_t* webAddress);
     void ReenableOwner() {
@@ -174,9 +174,19 @@ LRESULT AboutWindowState::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         // The core unloads the form; the window must not close by itself.
         if (events) events->Form_CloseRequested();
         return 0;
-    case WM_PAINT:
-        OnPaint();
+    case WM_PAINT: {
+        PaintScope paint(hwnd);
+        DrawLines(paint.dc());
         return 0;
+    }
+    case WM_PRINTCLIENT: {
+        // PrintWindow and other captures.
+        RECT client{};
+        ::GetClientRect(hwnd, &client);
+        ::FillRect(reinterpret_cast<HDC>(wParam), &client, ::GetSysColorBrush(COLOR_BTNFACE));
+        DrawLines(reinterpret_cast<HDC>(wParam));
+        return 0;
+    }
     case WM_CTLCOLORSTATIC:
         return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_SETCURSOR:
@@ -228,18 +238,17 @@ void AboutWindowState::OnCommand(int id, int notification) {
     }
 }
 
-void AboutWindowState::OnPaint() {
-    PaintScope paint(hwnd);
+void AboutWindowState::DrawLines(HDC dc) {
     Pen grey(::CreatePen(PS_SOLID, 1, kGreyLine)), white(::CreatePen(PS_SOLID, 1, kWhiteLine));
     {
-        SelectScope pen(paint.dc(), grey.get());
-        ::MoveToEx(paint.dc(), dpi.X(0), dpi.Y(840), nullptr);
-        ::LineTo(paint.dc(), dpi.X(6720), dpi.Y(840));
+        SelectScope pen(dc, grey.get());
+        ::MoveToEx(dc, dpi.X(0), dpi.Y(840), nullptr);
+        ::LineTo(dc, dpi.X(6720), dpi.Y(840));
     }
     {
-        SelectScope pen(paint.dc(), white.get());
-        ::MoveToEx(paint.dc(), dpi.X(105), dpi.Y(1860), nullptr);
-        ::LineTo(paint.dc(), dpi.X(5654), dpi.Y(1860));
+        SelectScope pen(dc, white.get());
+        ::MoveToEx(dc, dpi.X(105), dpi.Y(1860), nullptr);
+        ::LineTo(dc, dpi.X(5654), dpi.Y(1860));
     }
 }
 
@@ -278,7 +287,9 @@ Win32AboutFormWindow::Win32AboutFormWindow(HINSTANCE module, AboutFormEvents& ev
                                                                IMAGE_CURSOR, 0, 0, 0));  // IDC_HAND
 
     RegisterWindowClass(module, kAboutFormClass, &AboutWindowState::WindowProc, nullptr);
-    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    // No WS_CLIPCHILDREN: the group box paints only its frame, and the form
+    // must paint the area inside it.
+    const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
     RECT frame{0, 0, s.dpi.X(kClientWidthTwips), s.dpi.Y(kClientHeightTwips)};
     ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);

@@ -124,7 +124,8 @@ private:
     TabFormEvents* events_;
 };
 
-Win32TabFormWindow::Win32TabFormWindow(HINSTANCE module, TabFormEvents& events) : module_(module), events_(events) {
+Win32TabFormWindow::Win32TabFormWindow(HINSTANCE module, TabFormEvents& events, const wchar_t* progId)
+    : module_(module), events_(events) {
     RegisterWindowClass(module_, kTabFormClass, &WindowProc, nullptr);
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_BORDER | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_DLGMODALFRAME;
@@ -135,7 +136,7 @@ Win32TabFormWindow::Win32TabFormWindow(HINSTANCE module, TabFormEvents& events) 
                               frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, module_, this);
     if (!hwnd_) ThrowLastError();
     CreateImageList();
-    CreateControl();
+    CreateControl(progId);
     ready_ = true;
 }
 
@@ -150,9 +151,9 @@ Win32TabFormWindow::~Win32TabFormWindow() {
     if (imageList_) ::ImageList_Destroy(imageList_);
 }
 
-void Win32TabFormWindow::CreateControl() {
+void Win32TabFormWindow::CreateControl(const wchar_t* progId) {
     CLSID clsid{};
-    controlError_ = ::CLSIDFromProgID(kTabControlProgId, &clsid);
+    controlError_ = ::CLSIDFromProgID(progId, &clsid);
     if (FAILED(controlError_)) return;
     ComPtr<IDispatch> control;
     controlError_ = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, control.put_void());

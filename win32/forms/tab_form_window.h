@@ -28,7 +28,7 @@ class Win32TabFormWindow final : public TabFormWindow {
 public:
     // The window comes up even when the control cannot be created:
     // TabSeclect() then throws with the creation failure.
-    Win32TabFormWindow(HINSTANCE module, TabFormEvents& events);
+    Win32TabFormWindow(HINSTANCE module, TabFormEvents& events, const wchar_t* progId = kTabControlProgId);
     ~Win32TabFormWindow() override;
     Win32TabFormWindow(const Win32TabFormWindow&) = delete;
     Win32TabFormWindow& operator=(const Win32TabFormWindow&) = delete;
@@ -49,7 +49,7 @@ private:
     bool OnEraseBackground(HDC dc);
     void OnDestroy();
 
-    void CreateControl();
+    void CreateControl(const wchar_t* progId);
     void CreateImageList();
 
     HINSTANCE module_;
