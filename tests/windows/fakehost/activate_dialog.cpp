@@ -378,7 +378,7 @@ std::optional<int> Host::RunActivateDialog(const std::vector<std::wstring>& item
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
   EnableWindow(main, TRUE);
-  DestroyWindow(state->hwnd);
+  DestroyTopLevel(state->hwnd);
   state->closed = true;
   SetActiveWindow(main);
   state->root = nullptr;

@@ -303,7 +303,8 @@ STDMETHODIMP DispObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPA
       host_->Unexpected(std::wstring(typeName_) + L": unknown DISPID " + std::to_wstring(id));
       return DISP_E_MEMBERNOTFOUND;
     }
-    std::wstring full = std::wstring(typeName_) + L"." + m->name;
+    // Item reached as the default member is still Item for faults and counts.
+    std::wstring full = std::wstring(typeName_) + L"." + (id == DISPID_VALUE ? L"Item" : m->name);
     ++host_->memberCalls[full];
     Request r(*m, params, flags, result, ei);
     std::wstring problem;

@@ -91,7 +91,7 @@ Host::~Host() {
   for (HWND w : editBoxes) {
     if (IsWindow(w)) DestroyWindow(w);
   }
-  if (IsWindow(main)) DestroyWindow(main);
+  DestroyTopLevel(main);
   // Objects unregister from `live` as they go, so clear them while it exists.
   owned.clear();
   if (ownsOle) OleUninitialize();

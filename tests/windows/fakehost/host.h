@@ -253,6 +253,9 @@ struct Host {
   void Unexpected(const std::wstring& what) { unexpected.push_back(what); }
 };
 
+// Destroys a top-level window without first hiding it (see windows.cpp).
+void DestroyTopLevel(HWND hwnd);
+
 struct Sizes {
   static constexpr int kBarRow = 26;
   static constexpr int kFormulaBar = 20;

@@ -65,6 +65,15 @@ int DockIndex(int position) {
 
 }  // namespace
 
+// Hiding a mapped top-level window makes Wine's X11 driver wait up to two
+// seconds for a window manager to confirm it, and Xvfb has none. Destroying
+// it without the hide step (clearing WS_VISIBLE first) skips that wait.
+void DestroyTopLevel(HWND hwnd) {
+  if (!IsWindow(hwnd)) return;
+  SetWindowLongW(hwnd, GWL_STYLE, GetWindowLongW(hwnd, GWL_STYLE) & ~WS_VISIBLE);
+  DestroyWindow(hwnd);
+}
+
 void Host::CreateWindows() {
   RegisterClasses();
   HINSTANCE inst = GetModuleHandleW(nullptr);
@@ -124,12 +133,16 @@ void Host::SyncBarWindow(CommandBarObject* bar) {
   HWND parent = dock >= 0 ? docks[dock] : nullptr;
   bool floating = bar->position == kBarFloating;
   if (bar->hwnd) {
-    bool placed = floating ? GetParent(bar->hwnd) == nullptr || GetWindow(bar->hwnd, GW_OWNER) == main
-                           : GetParent(bar->hwnd) == parent;
-    if (!want || !placed || (floating != ((GetWindowLongW(bar->hwnd, GWL_STYLE) & WS_POPUP) != 0))) {
+    bool isPopup = (GetWindowLongW(bar->hwnd, GWL_STYLE) & WS_POPUP) != 0;
+    bool placed = floating ? isPopup : !isPopup && GetAncestor(bar->hwnd, GA_PARENT) == parent;
+    if (!want || !placed) {
       // Office destroys a bar's window when it is hidden, and builds a new
       // one when it comes back.
-      DestroyWindow(bar->hwnd);
+      if (isPopup) {
+        DestroyTopLevel(bar->hwnd);
+      } else {
+        DestroyWindow(bar->hwnd);
+      }
       bar->hwnd = nullptr;
     }
   }
@@ -154,7 +167,7 @@ void Host::SyncWorkbookWindows() {
     for (WindowObject* w : b->windows) {
       std::wstring caption = w->Caption();
       if (w->visible && !w->hwnd) {
-        w->hwnd = CreateWindowExW(WS_EX_MDICHILD, L"EXCEL7", caption.c_str(),
+        w->hwnd = CreateWindowExW(0, L"EXCEL7", caption.c_str(),
                                   WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0, 0, desk, nullptr,
                                   inst, nullptr);
       } else if (!w->visible && w->hwnd) {
