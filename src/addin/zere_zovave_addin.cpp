@@ -109,7 +109,9 @@ bool ZereZovaveAddin::HoldsHostReferences() const {
     return oEventAppExcel_ != nullptr || appEvents_ != nullptr || commands_.HoldsHostReferences();
 }
 
-void ZereZovaveAddin::CreateCommandBars() { tarnwick::CreateCommandBars(commands_); }
+void ZereZovaveAddin::CreateCommandBars() {
+    tarnwick::CreateCommandBars(commands_);
+}
 
 void ZereZovaveAddin::ReloadTabStripForm() {
     step([&] { Required(State().TabStripForm).Unload(); });

@@ -22,11 +22,15 @@ namespace {
 constexpr int kFileWaitPasses = 50;
 constexpr uint32_t kRegistrationWaitMs = 5000;
 
-std::wstring ControlPath() { return GetSystemDir() + L"\\" + kControlFileName; }
+std::wstring ControlPath() {
+    return GetSystemDir() + L"\\" + kControlFileName;
+}
 
 }  // namespace
 
-std::wstring GetSystemDir() { return Plat().GetSystemDirectoryA(); }
+std::wstring GetSystemDir() {
+    return Plat().GetSystemDirectoryA();
+}
 
 void LoadControlResource(int32_t id, const std::wstring& path) {
     const std::vector<uint8_t> data = Plat().LoadModuleResource(kControlResourceType, id);

@@ -86,6 +86,8 @@ void SaveSetting(RegKey root, const std::wstring& subKey, const std::wstring& va
                           static_cast<uint32_t>(text.size() + 1));
 }
 
-std::wstring NormaliseTheme(const std::wstring& stored) { return stored == L"1" ? L"1" : L"0"; }
+std::wstring NormaliseTheme(const std::wstring& stored) {
+    return stored == L"1" ? L"1" : L"0";
+}
 
 }  // namespace tarnwick

@@ -47,7 +47,9 @@ constexpr int32_t vbFormCode = 1;
 
 Form_Tab::~Form_Tab() = default;
 
-void Form_Tab::SetExcelApp(const std::shared_ptr<excel::Application>& app) { oHostApp_ = app; }
+void Form_Tab::SetExcelApp(const std::shared_ptr<excel::Application>& app) {
+    oHostApp_ = app;
+}
 
 void Form_Tab::Show() {
     if (!window_) {
@@ -65,9 +67,13 @@ void Form_Tab::Unload() {
     docked_ = false;
 }
 
-WindowHandle Form_Tab::hWnd() { return Required(window_).hWnd(); }
+WindowHandle Form_Tab::hWnd() {
+    return Required(window_).hWnd();
+}
 
-std::shared_ptr<tab::TabControl> Form_Tab::TabSeclect() { return Required(window_).TabSeclect(); }
+std::shared_ptr<tab::TabControl> Form_Tab::TabSeclect() {
+    return Required(window_).TabSeclect();
+}
 
 void Form_Tab::Form_Load() {
     AddinState& s = State();
@@ -116,7 +122,9 @@ void Form_Tab::Form_Load() {
     int32_t itemCount = 0;
     assign(itemCount, [&] { return Required(tabs).ItemCount(); });
     for (int32_t i = 0; i < itemCount; ++i) {
-        if (holds([&] { return Required(Required(oHostApp_).ActiveWorkbook()).Name() == Required(tabs->Item(i)).Caption(); })) {
+        if (holds([&] {
+                return Required(Required(oHostApp_).ActiveWorkbook()).Name() == Required(tabs->Item(i)).Caption();
+            })) {
             step([&] { tabs->SelectedItem(i); });
         }
     }
@@ -125,7 +133,9 @@ void Form_Tab::Form_Load() {
     std::shared_ptr<excel::CommandBar> bar;
     assign(bar, [&] { return Required(Required(oHostApp_).CommandBars()).Item(kHostBarName); });
     if (!bar) {
-        step([&] { bar = Required(Required(oHostApp_).CommandBars()).Add(kHostBarName, std::nullopt, std::nullopt, true); });
+        step([&] {
+            bar = Required(Required(oHostApp_).CommandBars()).Add(kHostBarName, std::nullopt, std::nullopt, true);
+        });
     }
 
     std::shared_ptr<excel::CommandBarControls> controls;

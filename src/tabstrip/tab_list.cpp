@@ -61,7 +61,9 @@ void Form_Tab::UpdateMenu(const std::wstring& name) {
     assign(itemCount, [&] { return Required(tabs).ItemCount(); });
     for (int32_t i = 0; i < itemCount; ++i) {
         if (name.empty()) {
-            if (holds([&] { return Required(Required(oHostApp_).ActiveWorkbook()).Name() == Required(tabs->Item(i)).Caption(); })) {
+            if (holds([&] {
+                    return Required(Required(oHostApp_).ActiveWorkbook()).Name() == Required(tabs->Item(i)).Caption();
+                })) {
                 step([&] { Required(tabs->Item(i)).Selected(true); });
             }
         } else {

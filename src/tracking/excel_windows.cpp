@@ -26,8 +26,7 @@ T& Required(const std::shared_ptr<T>& object) {
 // Stops at the first visible window; the count runs on every timer tick.
 bool HasVisibleWindow(excel::Workbook& workbook) {
     try {
-        const std::unique_ptr<excel::Enumerator<excel::Window>> windows =
-            Required(workbook.Windows()).Enumerate();
+        const std::unique_ptr<excel::Enumerator<excel::Window>> windows = Required(workbook.Windows()).Enumerate();
         while (const std::shared_ptr<excel::Window> window = windows->Next()) {
             if (window->Visible()) return true;
         }

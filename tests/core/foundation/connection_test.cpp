@@ -18,9 +18,9 @@ TEST(Connection, ServesOnlyExcel2002And2003) {
         bool served;
     };
     const Case cases[] = {
-        {L"9.0", false, false},  {L"10.0", false, true}, {L"10", false, true},   {L"10.5", false, true},
-        {L"11.0", false, true},  {L"11.5", false, false}, {L"12.0", false, false}, {L"eleven", false, false},
-        {L"", false, false},     {L"11.0", true, false},
+        {L"9.0", false, false}, {L"10.0", false, true},  {L"10", false, true},    {L"10.5", false, true},
+        {L"11.0", false, true}, {L"11.5", false, false}, {L"12.0", false, false}, {L"eleven", false, false},
+        {L"", false, false},    {L"11.0", true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("version \"" + Narrow(c.version) + (c.unreadable ? "\" unreadable" : "\""));

@@ -1,9 +1,10 @@
 // First-use deployment of the tab control module.
+#include "support/deployment.h"
+
 #include <gtest/gtest.h>
 
 #include "foundation_world.h"
 #include "interop/host_error.h"
-#include "support/deployment.h"
 
 namespace tarnwick::testing {
 namespace {

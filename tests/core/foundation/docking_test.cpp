@@ -87,8 +87,8 @@ TEST(Docking, AppearanceFollowsVersionAndStyle) {
         int32_t left;
     };
     const Case cases[] = {
-        {L"10.0", L"0", true, false, true, -70},  {L"10.0", L"1", true, false, true, -70},
-        {L"10", L"1", true, false, true, -70},    {L"11.0", L"1", false, true, false, -70},
+        {L"10.0", L"0", true, false, true, -70},   {L"10.0", L"1", true, false, true, -70},
+        {L"10", L"1", true, false, true, -70},     {L"11.0", L"1", false, true, false, -70},
         {L"11.0", L"0", false, false, false, -50}, {L"11.0", L"2", false, false, false, -50},
         {L"10.5", L"1", false, true, false, -70},
     };

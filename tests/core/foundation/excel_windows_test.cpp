@@ -1,10 +1,11 @@
 // Asking Excel which workbooks are on screen, and the focus back to Excel.
+#include "tracking/excel_windows.h"
+
 #include <gtest/gtest.h>
 
 #include "foundation_world.h"
 #include "interop/addin_state.h"
 #include "interop/host_error.h"
-#include "tracking/excel_windows.h"
 
 namespace tarnwick::testing {
 namespace {

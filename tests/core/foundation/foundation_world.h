@@ -33,14 +33,17 @@ struct ConnectedExcel {
     std::unique_ptr<ZereZovaveAddin> addin;
 };
 
-inline ConnectedExcel ConnectToExcel(const std::vector<std::wstring>& workbooks, const std::wstring& version = L"11.0") {
+inline ConnectedExcel ConnectToExcel(const std::vector<std::wstring>& workbooks,
+                                     const std::wstring& version = L"11.0") {
     ConnectedExcel excel{MakeExcel(workbooks, version), std::make_unique<ZereZovaveAddin>()};
     Connect(*excel.world, *excel.addin);
     return excel;
 }
 
 // ASCII text for test traces.
-inline std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+inline std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
 
 inline const std::vector<std::wstring> kThreeBooks = {L"C:\\data\\a.xls", L"C:\\data\\b.xls", L"C:\\data\\c.xls"};
 

@@ -1,16 +1,19 @@
 // The registry setting store.
+#include "support/settings.h"
+
 #include <gtest/gtest.h>
 
 #include "foundation_world.h"
 #include "interop/host_error.h"
-#include "support/settings.h"
 
 namespace tarnwick::testing {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::wstring ReadTheme() { return GetSetting(win::HKEY_CURRENT_USER, kSettingsKey, kThemeValue); }
+std::wstring ReadTheme() {
+    return GetSetting(win::HKEY_CURRENT_USER, kSettingsKey, kThemeValue);
+}
 
 TEST(Settings, ReadsStoredValuesByType) {
     struct Case {

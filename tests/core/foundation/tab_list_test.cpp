@@ -51,10 +51,10 @@ TEST(TabList, UpdateMenuSelectsTheNamedOrTheActiveWorkbook) {
         int32_t selected;
     };
     const Case cases[] = {
-        {L"", 2},          // the active workbook, c.xls
+        {L"", 2},  // the active workbook, c.xls
         {L"a.xls", 0},
-        {L"B.XLS", -1},    // captions compare case-sensitively
-        {L"zz.xls", -1},   // no tab of that name: nothing selected
+        {L"B.XLS", -1},   // captions compare case-sensitively
+        {L"zz.xls", -1},  // no tab of that name: nothing selected
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("UpdateMenu(\"" + Narrow(c.name) + "\")");
