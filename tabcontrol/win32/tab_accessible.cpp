@@ -1,0 +1,302 @@
+#include "tab_accessible.h"
+
+#include <new>
+#include <string>
+
+#include "com_support.h"
+#include "tab_view.h"
+
+namespace corvane::win {
+namespace {
+
+constexpr wchar_t kDefaultAction[] = L"切换";  // "Switch", as Windows names it for page tabs
+
+HRESULT ReturnString(const std::wstring& s, BSTR* out) {
+    if (s.empty()) return S_FALSE;
+    *out = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+class TabAccessible final : public ComObject<IAccessible> {
+public:
+    explicit TabAccessible(std::weak_ptr<TabView> view) : view_(std::move(view)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAccessible) return HandOut(this, ppv);
+        return E_NOINTERFACE;
+    }
+
+    // IDispatch: clients of IAccessible call the vtable.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
+        if (!pctinfo) return E_POINTER;
+        *pctinfo = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+        if (ppTInfo) *ppTInfo = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** ppdispParent) override {
+        if (!ppdispParent) return E_POINTER;
+        *ppdispParent = nullptr;
+        auto view = view_.lock();
+        if (!view || !view->Alive()) return RPC_E_DISCONNECTED;
+        return AccessibleObjectFromWindow(view->hwnd(), static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch,
+                                          reinterpret_cast<void**>(ppdispParent));
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accChildCount(long* pcountChildren) override {
+        if (!pcountChildren) return E_POINTER;
+        *pcountChildren = 0;
+        return Guard([&](TabView&, const TabModel& model) {
+            *pcountChildren = model.Count();
+            return S_OK;
+        });
+    }
+
+    // The tabs are simple elements: no objects of their own.
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT varChild, IDispatch** ppdispChild) override {
+        if (!ppdispChild) return E_POINTER;
+        *ppdispChild = nullptr;
+        return WithChild(varChild, [](TabView&, const TabModel&, int32_t) { return S_FALSE; });
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accName(VARIANT varChild, BSTR* pszName) override {
+        if (!pszName) return E_POINTER;
+        *pszName = nullptr;
+        return WithChild(varChild, [&](TabView&, const TabModel& model, int32_t child) {
+            if (child == CHILDID_SELF) return S_FALSE;
+            return ReturnString(model.At(child - 1)->caption, pszName);
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT varChild, BSTR* pszValue) override {
+        if (!pszValue) return E_POINTER;
+        *pszValue = nullptr;
+        return WithChild(varChild, [](TabView&, const TabModel&, int32_t) { return S_FALSE; });
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT varChild, BSTR* pszDescription) override {
+        if (!pszDescription) return E_POINTER;
+        *pszDescription = nullptr;
+        return WithChild(varChild, [&](TabView&, const TabModel& model, int32_t child) {
+            if (child == CHILDID_SELF) return S_FALSE;
+            return ReturnString(model.At(child - 1)->toolTip, pszDescription);
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT varChild, VARIANT* pvarRole) override {
+        if (!pvarRole) return E_POINTER;
+        VariantInit(pvarRole);
+        return WithChild(varChild, [&](TabView&, const TabModel&, int32_t child) {
+            V_VT(pvarRole) = VT_I4;
+            V_I4(pvarRole) = child == CHILDID_SELF ? ROLE_SYSTEM_PAGETABLIST : ROLE_SYSTEM_PAGETAB;
+            return S_OK;
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accState(VARIANT varChild, VARIANT* pvarState) override {
+        if (!pvarState) return E_POINTER;
+        VariantInit(pvarState);
+        return WithChild(varChild, [&](TabView& view, const TabModel& model, int32_t child) {
+            LONG state = 0;
+            if (child == CHILDID_SELF) {
+                if (!IsWindowVisible(view.hwnd())) state |= STATE_SYSTEM_INVISIBLE;
+            } else {
+                const int32_t index = child - 1;
+                state |= STATE_SYSTEM_SELECTABLE;
+                if (model.SelectedIndex() == index) state |= STATE_SYSTEM_SELECTED;
+                if (view.HotIndex() == index) state |= STATE_SYSTEM_HOTTRACKED;
+                const TabLayout& layout = view.Layout();
+                if (!layout.tabs[static_cast<size_t>(index)].visible) state |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
+            }
+            V_VT(pvarState) = VT_I4;
+            V_I4(pvarState) = state;
+            return S_OK;
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT varChild, BSTR* pszHelp) override {
+        if (!pszHelp) return E_POINTER;
+        *pszHelp = nullptr;
+        return WithChild(varChild, [](TabView&, const TabModel&, int32_t) { return S_FALSE; });
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* pszHelpFile, VARIANT, long* pidTopic) override {
+        if (pszHelpFile) *pszHelpFile = nullptr;
+        if (pidTopic) *pidTopic = 0;
+        return S_FALSE;
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT varChild, BSTR* pszKeyboardShortcut) override {
+        if (!pszKeyboardShortcut) return E_POINTER;
+        *pszKeyboardShortcut = nullptr;
+        return WithChild(varChild, [](TabView&, const TabModel&, int32_t) { return S_FALSE; });
+    }
+
+    // The strip never has the keyboard focus.
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* pvarChild) override {
+        if (!pvarChild) return E_POINTER;
+        VariantInit(pvarChild);
+        return Guard([](TabView&, const TabModel&) { return S_FALSE; });
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* pvarChildren) override {
+        if (!pvarChildren) return E_POINTER;
+        VariantInit(pvarChildren);
+        return Guard([&](TabView&, const TabModel& model) {
+            const int32_t selected = model.SelectedIndex();
+            if (selected < 0) return S_FALSE;
+            V_VT(pvarChildren) = VT_I4;
+            V_I4(pvarChildren) = selected + 1;
+            return S_OK;
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT varChild, BSTR* pszDefaultAction) override {
+        if (!pszDefaultAction) return E_POINTER;
+        *pszDefaultAction = nullptr;
+        return WithChild(varChild, [&](TabView&, const TabModel&, int32_t child) {
+            if (child == CHILDID_SELF) return S_FALSE;
+            return ReturnString(kDefaultAction, pszDefaultAction);
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE accSelect(long flagsSelect, VARIANT varChild) override {
+        return WithChild(varChild, [&](TabView& view, const TabModel& model, int32_t child) {
+            if (child == CHILDID_SELF) return E_INVALIDARG;
+            if (flagsSelect & (SELFLAG_ADDSELECTION | SELFLAG_REMOVESELECTION | SELFLAG_EXTENDSELECTION)) {
+                return E_INVALIDARG;  // single selection only
+            }
+            if (flagsSelect & SELFLAG_TAKESELECTION) view.SelectFromAccessibility(model.At(child - 1));
+            return S_OK;
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE accLocation(long* pxLeft, long* pyTop, long* pcxWidth, long* pcyHeight,
+                                          VARIANT varChild) override {
+        if (!pxLeft || !pyTop || !pcxWidth || !pcyHeight) return E_POINTER;
+        *pxLeft = *pyTop = *pcxWidth = *pcyHeight = 0;
+        return WithChild(varChild, [&](TabView& view, const TabModel&, int32_t child) {
+            RECT r{};
+            if (child == CHILDID_SELF) {
+                GetClientRect(view.hwnd(), &r);
+                MapWindowPoints(view.hwnd(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+            } else {
+                const auto rect = view.ItemScreenRect(child - 1);
+                if (!rect) return S_FALSE;
+                r = *rect;
+            }
+            *pxLeft = r.left;
+            *pyTop = r.top;
+            *pcxWidth = r.right - r.left;
+            *pcyHeight = r.bottom - r.top;
+            return S_OK;
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE accNavigate(long navDir, VARIANT varStart, VARIANT* pvarEndUpAt) override {
+        if (!pvarEndUpAt) return E_POINTER;
+        VariantInit(pvarEndUpAt);
+        return WithChild(varStart, [&](TabView&, const TabModel& model, int32_t child) {
+            const int32_t count = model.Count();
+            int32_t target = 0;
+            switch (navDir) {
+            case NAVDIR_FIRSTCHILD:
+                if (child != CHILDID_SELF) return E_INVALIDARG;
+                target = count > 0 ? 1 : 0;
+                break;
+            case NAVDIR_LASTCHILD:
+                if (child != CHILDID_SELF) return E_INVALIDARG;
+                target = count;
+                break;
+            case NAVDIR_NEXT:
+            case NAVDIR_RIGHT:
+                if (child == CHILDID_SELF) return S_FALSE;  // siblings of the list are the window's business
+                target = child < count ? child + 1 : 0;
+                break;
+            case NAVDIR_PREVIOUS:
+            case NAVDIR_LEFT:
+                if (child == CHILDID_SELF) return S_FALSE;
+                target = child - 1;
+                break;
+            default:
+                return S_FALSE;
+            }
+            if (target <= 0) return S_FALSE;
+            V_VT(pvarEndUpAt) = VT_I4;
+            V_I4(pvarEndUpAt) = target;
+            return S_OK;
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE accHitTest(long xLeft, long yTop, VARIANT* pvarChild) override {
+        if (!pvarChild) return E_POINTER;
+        VariantInit(pvarChild);
+        return Guard([&](TabView& view, const TabModel& model) {
+            POINT p{xLeft, yTop};
+            ScreenToClient(view.hwnd(), &p);
+            RECT client{};
+            GetClientRect(view.hwnd(), &client);
+            if (!PtInRect(&client, p)) return S_FALSE;
+            const ItemRef hit = view.HitTestItem(Point{p.x, p.y});
+            V_VT(pvarChild) = VT_I4;
+            V_I4(pvarChild) = hit ? model.IndexOf(hit.get()) + 1 : CHILDID_SELF;
+            return S_OK;
+        });
+    }
+
+    // Posted, not performed here: the click may take long (Excel switches
+    // workbooks) and a client must not be blocked by it.
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT varChild) override {
+        return WithChild(varChild, [&](TabView& view, const TabModel& model, int32_t child) {
+            if (child == CHILDID_SELF) return DISP_E_MEMBERNOTFOUND;
+            view.PostDefaultAction(model.At(child - 1));
+            return S_OK;
+        });
+    }
+
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
+
+private:
+    template <class Body>
+    HRESULT Guard(Body&& body) {
+        try {
+            auto view = view_.lock();
+            if (!view || !view->Alive() || !view->Model()) return RPC_E_DISCONNECTED;
+            return body(*view, *view->Model());
+        } catch (...) {
+            return E_UNEXPECTED;
+        }
+    }
+
+    // Runs body with a valid child id: CHILDID_SELF or 1..count.
+    template <class Body>
+    HRESULT WithChild(const VARIANT& varChild, Body&& body) {
+        return Guard([&](TabView& view, const TabModel& model) -> HRESULT {
+            Variant id;
+            if (FAILED(VariantChangeType(id.get(), const_cast<VARIANT*>(&varChild), 0, VT_I4))) return E_INVALIDARG;
+            const LONG child = V_I4(id.get());
+            if (child < 0 || child > model.Count()) return E_INVALIDARG;
+            return body(view, model, static_cast<int32_t>(child));
+        });
+    }
+
+    std::weak_ptr<TabView> view_;
+};
+
+}  // namespace
+
+IAccessible* CreateTabAccessible(std::weak_ptr<TabView> view) {
+    return new (std::nothrow) TabAccessible(std::move(view));
+}
+
+}  // namespace corvane::win
