@@ -57,7 +57,9 @@ Platform& World::platform() { return *platform_; }
 
 void World::Touch(const char* member) {
     ++totalCalls_;
-    ++calls_[member];
+    auto slot = slots_.find(member);
+    if (slot == slots_.end()) slot = slots_.emplace(member, &calls_[member]).first;
+    ++*slot->second;
     if (callLogOn_) callLog_.emplace_back(member);
     if (totalCalls_ == failAt_) {
         failAt_ = -1;
@@ -76,7 +78,7 @@ int32_t World::CallCount(const std::string& member) const {
 }
 
 void World::ResetCallCounts() {
-    calls_.clear();
+    for (auto& [name, count] : calls_) count = 0;
     callLog_.clear();
     // Pending Nth-call faults count from the reset as well.
     if (failAt_ >= 0) failAt_ -= totalCalls_;

@@ -412,7 +412,8 @@ private:
     std::unique_ptr<PlatformSim> platform_;
 
     // call counting and faults
-    std::unordered_map<std::string, int32_t> calls_;
+    std::map<std::string, int32_t> calls_;                // node-stable: slots_ points into it
+    std::unordered_map<const char*, int32_t*> slots_;     // by literal address: no string per call
     int64_t totalCalls_ = 0;
     bool callLogOn_ = false;
     std::vector<std::string> callLog_;
