@@ -39,8 +39,9 @@ public:
     ImageListHandle ImageList1() override;
     void Show() override;
 
-    // The control's IDispatch (tests).
+    // The control's IDispatch and why it is missing (tests).
     IDispatch* control() const { return control_.get(); }
+    HRESULT controlError() const { return controlError_; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

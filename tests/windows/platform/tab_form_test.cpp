@@ -127,7 +127,8 @@ protected:
     }
     void SetUp() override {
         form_ = std::make_unique<Win32TabFormWindow>(test::ThisModule(), events_);
-        ASSERT_NE(form_->control(), nullptr) << "Corvane.TabControl was not created";
+        ASSERT_NE(form_->control(), nullptr)
+            << "Corvane.TabControl was not created: 0x" << std::hex << form_->controlError();
         HWND hwnd = reinterpret_cast<HWND>(form_->hWnd());
         ::SetWindowPos(hwnd, nullptr, 0, 0, 500, 80, SWP_NOZORDER | SWP_NOACTIVATE);
         ::ShowWindow(hwnd, SW_SHOW);
