@@ -27,6 +27,9 @@ namespace tarnwick {
 
 namespace {
 
+// Built once: the bar is looked up by name on every tick.
+const std::wstring kHostBarNameText{kHostBarName};
+
 // A call on an empty reference fails like any host call.
 template <class T>
 T& Required(const std::shared_ptr<T>& object) {
@@ -89,7 +92,7 @@ void Tick() {
 
     // 4. Host bar visibility; an unreadable bar counts as hidden.
     std::shared_ptr<excel::CommandBar> hostBar;
-    step([&] { hostBar = Required(app->CommandBars()).Item(kHostBarName); });
+    step([&] { hostBar = Required(app->CommandBars()).Item(kHostBarNameText); });
     bool hostBarVisible = false;
     step([&] { hostBarVisible = Required(hostBar).Visible(); });
     if (visibleCount > 0 && !hostBarVisible) {
