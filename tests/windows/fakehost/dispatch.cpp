@@ -457,10 +457,4 @@ int ConnectionPoint::Raise(DISPID id, VARIANT* argsReversed, UINT count, const s
   return called;
 }
 
-void ConnectionPoint::DropAll() {
-  std::vector<Sink> old;
-  old.swap(sinks_);
-  for (Sink& s : old) s.sink->Release();
-}
-
 }  // namespace fakexl

@@ -25,6 +25,8 @@ class Tracked {
   ULONG ReleaseTracked();
   long refs() const { return refs_; }
   const std::wstring& label() const { return label_; }
+  // How reference reports name the object; controls add their caption.
+  virtual std::wstring Describe() const { return label_; }
   void set_label(std::wstring label) { label_ = std::move(label); }
 
  protected:
@@ -142,7 +144,6 @@ class ConnectionPoint : public IConnectionPoint, public Tracked {
   // Calls every sink; returns how many were called. Failures are recorded.
   int Raise(DISPID id, VARIANT* argsReversed, UINT count, const std::wstring& what);
   size_t sinks() const { return sinks_.size(); }
-  void DropAll();
 
  private:
   struct Sink {

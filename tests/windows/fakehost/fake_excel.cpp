@@ -294,7 +294,7 @@ long FakeExcel::OutstandingReferences() const {
 std::vector<LiveObject> FakeExcel::LiveObjects() const {
   std::vector<LiveObject> out;
   for (Tracked* t : impl_->live) {
-    if (t->refs() > 0) out.push_back({t->label(), t->refs()});
+    if (t->refs() > 0) out.push_back({t->Describe(), t->refs()});
   }
   return out;
 }

@@ -153,6 +153,7 @@ class ControlObject : public DispObject, public EventSource {
   ConnectionPoint* events = nullptr;  // buttons only
 
   ControlInfo Info() const;
+  std::wstring Describe() const override { return L"Control \"" + caption + L"\""; }
 
  protected:
   const std::vector<Member>& Members() const override;

@@ -82,6 +82,20 @@ TEST(WindowMenu, ExecutingAnEntryActivatesItsWorkbook) {
   sink.Disconnect();
 }
 
+TEST(WindowMenu, EntryOfASecondWindowActivatesThatWindow) {
+  FakeExcel xl(Opts(1));
+  xl.OpenWorkbook(L"C:\\a.xls");
+  xl.AddWindow(L"a.xls");
+  xl.ActivateWorkbook(L"a.xls", 1);
+  Disp entry = Obj(WindowMenuControls(xl).get(), L"Item", {L"&3 a.xls:2"});
+  ASSERT_EQ(S_OK, Call(entry.get(), L"Execute"));
+  HWND top = GetWindow(xl.DeskWindow(), GW_CHILD);
+  wchar_t title[64] = {};
+  GetWindowTextW(top, title, 64);
+  EXPECT_STREQ(L"a.xls:2", title);
+  EXPECT_EQ(L"a.xls", xl.ActiveWorkbook().value_or(L""));
+}
+
 // What the hook saw and did, for the assertions after Execute returns.
 struct HookRun {
   std::wstring pattern;  // item to choose
@@ -89,6 +103,7 @@ struct HookRun {
   std::vector<long> roles, states;
   HHOOK hook = nullptr;
   bool choose = true;
+  std::wstring button = L"确定";
 };
 HookRun* g_run = nullptr;
 
@@ -131,7 +146,7 @@ void DriveDialog(HWND dialog) {
     acc->get_accName(self, &name);
     std::wstring n = name ? name : L"";
     SysFreeString(name);
-    if (V_I4(&role) == ROLE_SYSTEM_PUSHBUTTON && n == L"确定") ok = acc;
+    if (V_I4(&role) == ROLE_SYSTEM_PUSHBUTTON && n == g_run->button) ok = acc;
     if (V_I4(&role) != ROLE_SYSTEM_LIST) continue;
     for (VARIANT& item : Children(acc.get())) {
       ASSERT_EQ(VT_I4, V_VT(&item));
@@ -208,6 +223,19 @@ TEST(ActivateDialog, AHookChoosesAnItemThroughAccessibilityAndOkActivatesIt) {
     EXPECT_TRUE(xl.UnexpectedCalls().empty());
     sink.Disconnect();
   }
+}
+
+TEST(ActivateDialog, CancelKeepsTheActiveWorkbook) {
+  FakeExcel xl(Opts(3, 0));
+  HookRun run;
+  run.pattern = L"Book1";
+  run.button = L"取消";
+  {
+    HookGuard guard(run);
+    ASSERT_EQ(S_OK, ExecuteMoreWindows(xl));
+  }
+  EXPECT_EQ(L"Book3", xl.ActiveWorkbook().value_or(L""));
+  EXPECT_TRUE(xl.UnexpectedCalls().empty());
 }
 
 TEST(ActivateDialog, ItemStatesCanBeFixedByTheTest) {
