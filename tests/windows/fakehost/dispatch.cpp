@@ -303,19 +303,25 @@ STDMETHODIMP DispObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPA
       host_->Unexpected(std::wstring(typeName_) + L": unknown DISPID " + std::to_wstring(id));
       return DISP_E_MEMBERNOTFOUND;
     }
-    // Item reached as the default member is still Item for faults and counts.
-    std::wstring full = std::wstring(typeName_) + L"." + (id == DISPID_VALUE ? L"Item" : m->name);
-    ++host_->memberCalls[full];
+    // Counted without building strings: the add-in's idle tick is measured
+    // through this path.
+    ++host_->memberCalls[{typeName_, m}];
+    auto fullName = [&] {
+      // Item reached as the default member is still Item for faults and counts.
+      return std::wstring(typeName_) + L"." + (id == DISPID_VALUE ? L"Item" : m->name);
+    };
     Request r(*m, params, flags, result, ei);
     std::wstring problem;
     HRESULT hr = r.Validate(&problem);
     if (FAILED(hr)) {
-      host_->Unexpected(full + L": " + problem);
+      host_->Unexpected(fullName() + L": " + problem);
       return hr;
     }
     if (zombie) return r.Error(0x800A01A8, L"Object required");
-    if (host_->ShouldFail(full, &hr)) {
-      return hr == DISP_E_EXCEPTION ? r.Error(E_FAIL, L"Injected failure") : hr;
+    if (host_->failNext > 0 || !host_->failures.empty()) {
+      if (host_->ShouldFail(fullName(), &hr)) {
+        return hr == DISP_E_EXCEPTION ? r.Error(E_FAIL, L"Injected failure") : hr;
+      }
     }
     VARIANT scratch;
     VariantInit(&scratch);

@@ -304,8 +304,10 @@ long FakeExcel::GetIDsOfNamesCount() const { return impl_->idsOfNames; }
 
 long FakeExcel::MemberCalls(const std::wstring& name) const {
   long n = 0;
-  for (const auto& [member, count] : impl_->memberCalls) {
-    if (SameText(member, name)) n += count;
+  for (const auto& [key, count] : impl_->memberCalls) {
+    const Member* m = key.second;
+    std::wstring full = std::wstring(key.first) + L"." + (m->id == DISPID_VALUE ? L"Item" : m->name);
+    if (SameText(full, name)) n += count;
   }
   return n;
 }

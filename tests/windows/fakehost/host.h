@@ -246,7 +246,7 @@ struct Host {
   std::vector<std::wstring> unexpected, events, commands, sinkFailures;
   std::vector<PopupRecord> popups;
   long invokes = 0, idsOfNames = 0;
-  std::map<std::wstring, long> memberCalls;
+  std::map<std::pair<const wchar_t*, const Member*>, long> memberCalls;
   std::map<std::wstring, Failure> failures;  // key upper-cased
   int failNext = 0;
   HRESULT failNextHr = S_OK;
