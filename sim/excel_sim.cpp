@@ -673,7 +673,8 @@ std::shared_ptr<WorkbookModel> World::ActiveWorkbook() const {
     return active_wb_;
 }
 
-void World::Activate(const std::shared_ptr<WorkbookModel>& wb, bool raise) {
+void World::Activate(std::shared_ptr<WorkbookModel> wb, bool raise) {
+    // By value: callers pass elements of mru_, which this reorders.
     if (wb == active_wb_) return;  // Excel raises nothing for the active workbook
     active_wb_ = wb;
     mru_.erase(std::remove(mru_.begin(), mru_.end(), wb), mru_.end());

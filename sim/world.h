@@ -372,7 +372,7 @@ private:
     std::shared_ptr<WorkbookModel> FindWorkbook(const std::wstring& name) const;
     std::shared_ptr<WorkbookModel> RequireWorkbook(const std::wstring& name) const;  // test misuse: logic_error
     std::shared_ptr<WorkbookModel> AddWorkbook(const std::wstring& fullName, bool everSaved, bool visible);
-    void Activate(const std::shared_ptr<WorkbookModel>& wb, bool raise);
+    void Activate(std::shared_ptr<WorkbookModel> wb, bool raise);
     void ActivateNextVisible();
     bool CloseWorkbook(const std::shared_ptr<WorkbookModel>& wb);
     bool SaveWorkbook(const std::shared_ptr<WorkbookModel>& wb, bool forceDialog);
