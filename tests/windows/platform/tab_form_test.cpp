@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -223,6 +224,26 @@ TEST_F(TabFormWithControl, ACoreFailureInsideAnEventStaysInTheSink) {
     ASSERT_EQ(events_.log.size(), 1u);
     EXPECT_EQ(events_.log[0], L"SelectedChanged Book2");
     EXPECT_TRUE(tabs->Item(1)->Selected());
+}
+TEST_F(TabFormWithControl, Screenshot) {
+    const char* dir = std::getenv("TARNWICK_SCREENSHOT_DIR");
+    if (!dir) GTEST_SKIP() << "TARNWICK_SCREENSHOT_DIR not set";
+    auto tabs = form_->TabSeclect();
+    tabs->RemoveAll();
+    tabs->PaintManager()->ShowIcons(true);
+    tabs->SetImageList(form_->ImageList1());
+    tabs->ItemCount(3);
+    const wchar_t* names[] = {L"Book1", L"预算2024.xls", L"客户名单.xls"};
+    for (int i = 0; i < 3; ++i) {
+        tabs->Item(i)->Caption(names[i]);
+        tabs->Item(i)->Image(0);
+    }
+    tabs->PaintManager()->BoldSelected(true);
+    tabs->SelectedItem(1);
+    HWND hwnd = reinterpret_cast<HWND>(form_->hWnd());
+    tabs->Width(form_->Width() - 20);
+    test::PumpFor(500);
+    test::SaveBitmap(hwnd, std::string(dir) + "/tab-form.bmp");
 }
 #endif
 
