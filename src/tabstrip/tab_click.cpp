@@ -51,7 +51,7 @@ std::wstring BaseName(const std::wstring& caption) {
 int32_t CountVisibleWindows(excel::Application& app, const std::wstring& name) {
     int32_t visible = 0;
     std::unique_ptr<excel::Enumerator<excel::Window>> windows;
-    assign(windows, [&] { return Required(Required(app.Workbooks()).Item(name)).Windows()->Enumerate(); });
+    assign(windows, [&] { return Required(Required(Required(app.Workbooks()).Item(name)).Windows()).Enumerate(); });
     if (!windows) return 0;
     for (;;) {
         std::shared_ptr<excel::Window> window;
@@ -151,7 +151,7 @@ void Form_Tab::TabSeclect_BeforeItemClick(const std::shared_ptr<tab::TabItem>& I
 
             // 5. Several windows show ":" and a number after the name.
             const bool severalWindows = holds([&] {
-                return Required(Required(Required(app).Workbooks()).Item(c)).Windows()->Count() > 1;
+                return Required(Required(Required(Required(app).Workbooks()).Item(c)).Windows()).Count() > 1;
             });
             const std::wstring escapedName = EscapePattern(c);
             const std::wstring escapedBase = EscapePattern(baseName);

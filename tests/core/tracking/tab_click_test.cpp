@@ -225,6 +225,20 @@ TEST(TabClick, ReclickInAnEditBoxIsAnOrdinaryClick) {
     EXPECT_TRUE(Executed(world, L"WindowMenu(&1 a.xls)"));
 }
 
+TEST(TabClick, NothingEscapesAClickWhileEditingWhateverFails) {
+    for (int64_t n = 1; n <= 80; ++n) {
+        SCOPED_TRACE("host call " + std::to_string(n) + " fails");
+        Session excel({kBookA, kBookB, kBookC});
+        excel.world.SetWindowMenuLimit(1);
+        excel.EditInFormulaBar();
+        excel.world.FailNthCall(n);
+        excel.world.ClickTab(2);
+        excel.world.ClearFaults();
+        excel.world.Tick();
+        EXPECT_TRUE(excel.world.EscapedExceptions().empty());
+    }
+}
+
 TEST(TabSelection, ActivatesTheWorkbookUnlessAWindowMenuSwitchIsUnderWayWhileEditing) {
     struct Case {
         const char* focusClass;
