@@ -46,6 +46,8 @@ std::vector<RegistryEntry> RegistryTable() {
         {std::wstring(kProgId) + L"\\CurVer", nullptr, kProgIdVersioned},
         {kProgIdVersioned, nullptr, kClassDisplayName},
         {std::wstring(kProgIdVersioned) + L"\\CLSID", nullptr, guid_text::kClsidTabControl},
+        {kProgIdCorvane, nullptr, kClassDisplayName},
+        {std::wstring(kProgIdCorvane) + L"\\CLSID", nullptr, guid_text::kClsidTabControl},
     };
 }
 
@@ -131,6 +133,7 @@ HRESULT UnregisterServer() {
             result = SELFREG_E_TYPELIB;
         }
     }
+    if (DeleteProgIdIfOurs(kProgIdCorvane) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
     if (DeleteProgIdIfOurs(kProgIdVersioned) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
     if (DeleteProgIdIfOurs(kProgId) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
     if (DeleteTree(HKEY_CLASSES_ROOT, ClsidKey()) != ERROR_SUCCESS) result = SELFREG_E_CLASS;

@@ -25,7 +25,21 @@ constexpr DispatchMember kControlMembers[] = {
     {L"SelectedItem", ctl::SelectedItem},
     {L"Appearance", ctl::Appearance},
     {L"hWnd", ctl::hWnd},
+    {L"AttachTo", ctl::AttachTo},
+    {L"Left", ctl::Left},
+    {L"Top", ctl::Top},
+    {L"Width", ctl::Width},
+    {L"Height", ctl::Height},
 };
+
+// Twips are 1440 per logical inch; the screen's DPI is read each time, as a
+// form does.
+int ScreenDpi(int axis) {
+    const HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, axis) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
 
 // The image list handle in a SetImageList argument: a handle given as a
 // number, or an ImageList control whose hImageList property holds it.
@@ -167,6 +181,16 @@ HRESULT TabControl::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, 
             return Appearance(call);
         case ctl::hWnd:
             return Hwnd(call);
+        case ctl::AttachTo:
+            return AttachTo(call);
+        case ctl::Left:
+            return PlacementProperty(call, &TwipsRect::left);
+        case ctl::Top:
+            return PlacementProperty(call, &TwipsRect::top);
+        case ctl::Width:
+            return PlacementProperty(call, &TwipsRect::width);
+        case ctl::Height:
+            return PlacementProperty(call, &TwipsRect::height);
         default:
             return DISP_E_MEMBERNOTFOUND;
         }
@@ -277,15 +301,54 @@ HRESULT TabControl::Hwnd(const DispatchCall& call) {
     return call.ReturnLong(static_cast<LONG>(reinterpret_cast<LONG_PTR>(hwnd)));
 }
 
+// AttachTo(hWnd): the strip becomes a child of hWnd at its placement; a
+// container without an OLE site uses this instead of DoVerb. 0 removes it.
+HRESULT TabControl::AttachTo(const DispatchCall& call) {
+    CORVANE_RETURN_IF_FAILED(RefusePut(call));
+    CORVANE_RETURN_IF_FAILED(call.ExpectCount(1, 1));
+    LONG handle = 0;
+    CORVANE_RETURN_IF_FAILED(call.Long(0, handle));
+    const auto parent = reinterpret_cast<HWND>(static_cast<LONG_PTR>(handle));
+    if (parent && !IsWindow(parent)) return E_INVALIDARG;
+    if (view_ && view_->hwnd() && GetParent(view_->hwnd()) == parent) return call.ReturnEmpty();
+    InPlaceDeactivate();
+    if (parent) CORVANE_RETURN_IF_FAILED(CreateView(parent, PlacementPixels(), nullptr));
+    return call.ReturnEmpty();
+}
+
+HRESULT TabControl::PlacementProperty(const DispatchCall& call, int32_t TwipsRect::*field) {
+    return LongProperty(call, [&] { return static_cast<LONG>(placement_.*field); }, [&](LONG twips) {
+        if ((field == &TwipsRect::width || field == &TwipsRect::height) && twips < 0) return E_INVALIDARG;
+        placement_.*field = twips;
+        if (view_) view_->Move(PlacementPixels());
+        return S_OK;
+    });
+}
+
+RECT TabControl::PlacementPixels() const {
+    const int dpiX = ScreenDpi(LOGPIXELSX);
+    const int dpiY = ScreenDpi(LOGPIXELSY);
+    const LONG left = MulDiv(placement_.left, dpiX, 1440);
+    const LONG top = MulDiv(placement_.top, dpiY, 1440);
+    return RECT{left, top, left + MulDiv(placement_.width, dpiX, 1440), top + MulDiv(placement_.height, dpiY, 1440)};
+}
+
+void TabControl::PlacementFromPixels(const RECT& pixels) {
+    const int dpiX = ScreenDpi(LOGPIXELSX);
+    const int dpiY = ScreenDpi(LOGPIXELSY);
+    placement_ = TwipsRect{MulDiv(pixels.left, 1440, dpiX), MulDiv(pixels.top, 1440, dpiY),
+                           MulDiv(pixels.right - pixels.left, 1440, dpiX), MulDiv(pixels.bottom - pixels.top, 1440, dpiY)};
+}
+
 // --- shared with the item, paint manager and colour set objects
 
 void TabControl::ListChanged() {
     if (view_) view_->ModelChanged();
 }
 
-void TabControl::ItemChanged(bool) {
-    // Even a tooltip change rebuilds the layout: the tooltip tools are
-    // refreshed with it. Cheap next to painting.
+void TabControl::ItemChanged() {
+    // Even a tooltip change rebuilds the layout, which refreshes the tooltip
+    // tools with it; cheap next to painting.
     if (view_) view_->ModelChanged();
 }
 

@@ -114,7 +114,7 @@ public:
     TabStrip& Strip() { return strip_; }
     PaintSettings& Paint() { return paint_; }
     void PaintChanged();                 // after a change to Paint()
-    void ItemChanged(bool geometry);     // after a change to an item's data
+    void ItemChanged();                  // after a change to an item's data
     HRESULT SelectItem(const ItemRef& item);
     ComPtr<IDispatch> ItemObject(const ItemRef& item);  // the one object of an item
     void ForgetItemObject(const TabItemState* item);
@@ -136,6 +136,19 @@ private:
     HRESULT SelectedItem(const DispatchCall& call);
     HRESULT Appearance(const DispatchCall& call);
     HRESULT Hwnd(const DispatchCall& call);
+    HRESULT AttachTo(const DispatchCall& call);
+
+    // Where the strip sits in its parent, in twips: set through Left, Top,
+    // Width and Height, or by an OLE container through SetObjectRects.
+    struct TwipsRect {
+        int32_t left;
+        int32_t top;
+        int32_t width;
+        int32_t height;
+    };
+    HRESULT PlacementProperty(const DispatchCall& call, int32_t TwipsRect::*field);
+    RECT PlacementPixels() const;
+    void PlacementFromPixels(const RECT& pixels);
 
     // TabStripEvents: raised to every connected sink.
     void MouseDown(int16_t button, int16_t shift, float x, float y) override;
@@ -156,6 +169,7 @@ private:
 
     void ListChanged();
     HRESULT InPlaceActivate(HWND parent, LPCRECT position);
+    HRESULT CreateView(HWND parent, const RECT& position, ComPtr<IOleInPlaceSite> inPlaceSite);
 
     TabStrip strip_;
     PaintSettings paint_;
@@ -169,7 +183,7 @@ private:
     ComPtr<IOleInPlaceSite> inPlaceSite_;  // while in-place active through a site
     ComPtr<IOleAdviseHolder> adviseHolder_;
     SIZEL extent_;  // HIMETRIC
-    RECT position_{};
+    TwipsRect placement_{0, 0, 4695, 375};  // the design geometry of TabSeclect
     std::shared_ptr<TabView> view_;
 };
 

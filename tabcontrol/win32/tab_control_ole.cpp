@@ -104,12 +104,16 @@ HRESULT TabControl::DoVerb(LONG iVerb, LPMSG, IOleClientSite*, LONG, HWND hwndPa
 }
 
 HRESULT TabControl::InPlaceActivate(HWND parent, LPCRECT position) {
+    // The container may have destroyed its window, and the strip's with it
+    // (a form unloaded and shown again): finish that activation first.
+    if (view_ && !view_->hwnd()) InPlaceDeactivate();
     if (view_) {
         if (position) SetObjectRects(position, position);
         return S_OK;
     }
     HWND parentWindow = parent;
-    RECT rect = position ? *position : position_;
+    RECT rect = position ? *position : PlacementPixels();
+    bool rectGiven = position != nullptr;
 
     ComPtr<IOleInPlaceSite> inPlaceSite;
     if (site_) site_.As(IID_IOleInPlaceSite, inPlaceSite);  // optional: DoVerb's arguments do without
@@ -126,22 +130,27 @@ HRESULT TabControl::InPlaceActivate(HWND parent, LPCRECT position) {
         frameInfo.cb = sizeof(frameInfo);
         if (SUCCEEDED(inPlaceSite->GetWindowContext(frame.put(), document.put(), &pos, &clip, &frameInfo))) {
             rect = pos;
+            rectGiven = true;
         }
     }
     if (!parentWindow) {
         if (inPlaceSite) inPlaceSite->OnInPlaceDeactivate();
         return E_INVALIDARG;
     }
+    CORVANE_RETURN_IF_FAILED(CreateView(parentWindow, rect, std::move(inPlaceSite)));
+    if (rectGiven) PlacementFromPixels(rect);  // the container's pixels now define the placement
+    if (site_) site_->ShowObject();
+    return S_OK;
+}
 
-    view_ = TabView::Create(*this, parentWindow, rect);
+HRESULT TabControl::CreateView(HWND parent, const RECT& position, ComPtr<IOleInPlaceSite> inPlaceSite) {
+    view_ = TabView::Create(*this, parent, position);
     if (!view_) {
         const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
         if (inPlaceSite) inPlaceSite->OnInPlaceDeactivate();
         return FAILED(hr) ? hr : E_FAIL;
     }
     inPlaceSite_ = std::move(inPlaceSite);
-    position_ = rect;
-    if (site_) site_->ShowObject();
     return S_OK;
 }
 
@@ -236,8 +245,8 @@ HRESULT TabControl::UIDeactivate() { return S_OK; }
 // children (the form never shows the strip partly covered).
 HRESULT TabControl::SetObjectRects(LPCRECT lprcPosRect, LPCRECT) {
     if (!lprcPosRect) return E_POINTER;
-    position_ = *lprcPosRect;
-    if (view_) view_->Move(position_);
+    PlacementFromPixels(*lprcPosRect);
+    if (view_) view_->Move(*lprcPosRect);
     return S_OK;
 }
 

@@ -76,19 +76,19 @@ protected:
         case item_id::Caption:
             return StringProperty(call, [&] { return item.caption; }, [&](std::wstring v) {
                 item.caption = std::move(v);
-                Control().ItemChanged(true);
+                Control().ItemChanged();
                 return S_OK;
             });
         case item_id::ToolTip:
             return StringProperty(call, [&] { return item.toolTip; }, [&](std::wstring v) {
                 item.toolTip = std::move(v);
-                Control().ItemChanged(false);
+                Control().ItemChanged();
                 return S_OK;
             });
         case item_id::Image:
             return LongProperty(call, [&] { return item.image; }, [&](LONG v) {
                 item.image = v;
-                Control().ItemChanged(true);
+                Control().ItemChanged();
                 return S_OK;
             });
         case item_id::Index:

@@ -219,6 +219,7 @@ std::optional<RECT> TabView::ItemScreenRect(int32_t index) {
     EnsureLayout();
     if (index < 0 || index >= static_cast<int32_t>(layout_.tabs.size())) return std::nullopt;
     const TabBox& box = layout_.tabs[static_cast<size_t>(index)];
+    if (!box.visible) return std::nullopt;  // scrolled out of the strip
     RECT r = ToRect(Intersect(box.bounds, layout_.tabArea));
     MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&r), 2);
     return r;

@@ -57,7 +57,7 @@ public:
     // Accessibility.
     const TabModel* Model() const { return host_ ? &host_->ViewModel() : nullptr; }
     int32_t HotIndex() const { return hot_; }
-    std::optional<RECT> ItemScreenRect(int32_t index);
+    std::optional<RECT> ItemScreenRect(int32_t index);  // none for a tab scrolled out of view
     void PostDefaultAction(const ItemRef& item);  // performed from the message loop
     void SelectFromAccessibility(const ItemRef& item);
 

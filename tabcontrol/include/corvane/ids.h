@@ -25,6 +25,9 @@ namespace corvane {
 // The ProgID Part 6.2 names; the versioned one is what CurVer points at.
 inline constexpr wchar_t kProgId[] = L"XtremeSuiteControls.TabControl";
 inline constexpr wchar_t kProgIdVersioned[] = L"XtremeSuiteControls.TabControl.1";
+// The module's own name for the same class (the tab strip form creates it
+// by this one); registered alongside.
+inline constexpr wchar_t kProgIdCorvane[] = L"Corvane.TabControl";
 inline constexpr wchar_t kClassDisplayName[] = L"Corvane Tab Control";
 inline constexpr wchar_t kModuleFileName[] = L"Corvane.ocx";
 
@@ -32,7 +35,7 @@ namespace guid_text {
 inline constexpr wchar_t kLibId[] = L"{5A3673AE-8463-4790-970B-10423033C3C2}";
 inline constexpr wchar_t kClsidTabControl[] = L"{07C96505-90BE-43ED-956A-C748BFE9A951}";
 inline constexpr wchar_t kDiidTabControl[] = L"{D304E8CD-E442-49BC-A088-6A0ED31FD3FD}";
-inline constexpr wchar_t kDiidTabControlEvents[] = L"{BBA33301-3C25-48DA-8536-E5394AB18F20}";
+inline constexpr wchar_t kDiidTabControlEvents[] = L"{455D7109-D1AB-4E9A-B465-5A364731AA99}";
 inline constexpr wchar_t kDiidTabControlItem[] = L"{AD5144DA-CE3B-48C1-9428-B5109319E01F}";
 inline constexpr wchar_t kDiidPaintManager[] = L"{BB19EEF1-7DEA-46AF-A103-DEBCC7C5AC79}";
 inline constexpr wchar_t kDiidColorSet[] = L"{B3A27007-9B0D-4157-8BF7-77C839EE68A8}";
@@ -56,6 +59,14 @@ inline constexpr int32_t HitTest = 9;
 inline constexpr int32_t SelectedItem = 40;
 inline constexpr int32_t Appearance = 41;
 inline constexpr int32_t hWnd = -515;  // DISPID_HWND, the stock read-only property
+// Hosting without an OLE site (what a form's extender would otherwise do):
+// AttachTo(hWnd) makes the strip a child window of hWnd (0 detaches it);
+// Left, Top, Width and Height place it there, in twips.
+inline constexpr int32_t AttachTo = 100;
+inline constexpr int32_t Left = 101;
+inline constexpr int32_t Top = 102;
+inline constexpr int32_t Width = 103;
+inline constexpr int32_t Height = 104;
 }  // namespace control
 
 namespace item {  // dispinterface TabControlItem
@@ -82,12 +93,12 @@ inline constexpr int32_t ButtonNormal = 7;
 }  // namespace color_set
 
 // Source dispinterface _DTabControlEvents. Part 6.2 gives no numbers for the
-// events; these are ours. The mouse events use the stock DISPIDs.
+// events; these are the ones the tab strip form's sink (win32/forms) uses.
 namespace events {
-inline constexpr int32_t SelectedChanged = 1;  // (Item As Object)
-inline constexpr int32_t BeforeItemClick = 2;  // (Item As Object, Cancel As Boolean ByRef)
-inline constexpr int32_t MouseDown = -605;     // DISPID_MOUSEDOWN (Button%, Shift%, x!, y!)
-inline constexpr int32_t MouseUp = -607;       // DISPID_MOUSEUP   (Button%, Shift%, x!, y!)
+inline constexpr int32_t BeforeItemClick = 1;  // (Item As Object, Cancel As Boolean ByRef)
+inline constexpr int32_t SelectedChanged = 2;  // (Item As Object)
+inline constexpr int32_t MouseUp = 3;          // (Button%, Shift%, x!, y!), x and y in client pixels
+inline constexpr int32_t MouseDown = 4;        // (Button%, Shift%, x!, y!)
 }  // namespace events
 
 }  // namespace dispid

@@ -310,3 +310,98 @@ TEST(TabControlApi, HitTestOfAnInactiveControlFindsNothing) {
 
 }  // namespace
 }  // namespace tabtest
+
+namespace tabtest {
+namespace {
+
+namespace ctl = corvane::dispid::control;
+
+int TwipsToPixels(int twips, int axis) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, axis);
+    ReleaseDC(nullptr, screen);
+    return MulDiv(twips, dpi, 1440);
+}
+
+TEST(TabControlAttach, AttachToMakesTheStripAChildAtItsPlacementInTwips) {
+    auto host = HostControl();  // for its form window
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(corvane::kProgId, &clsid), S_OK);
+    ComPtr<IDispatch> control;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, control.put_void()), S_OK);
+    EXPECT_EQ(GetLong(control.get(), ctl::Width), 4695) << "the design width of TabSeclect";
+    EXPECT_EQ(GetLong(control.get(), ctl::Height), 375);
+    EXPECT_EQ(GetLong(control.get(), ctl::hWnd), 0) << "no window before it is attached";
+
+    ASSERT_EQ(Call(control.get(), ctl::AttachTo, static_cast<int32_t>(reinterpret_cast<INT_PTR>(host->form))), S_OK);
+    ASSERT_EQ(Put(control.get(), ctl::Left, int32_t{-50}), S_OK);
+    ASSERT_EQ(Put(control.get(), ctl::Top, int32_t{0}), S_OK);
+    ASSERT_EQ(Put(control.get(), ctl::Width, int32_t{4695}), S_OK);
+    EXPECT_EQ(GetLong(control.get(), ctl::Left), -50) << "twips read back as set";
+
+    const auto strip = reinterpret_cast<HWND>(static_cast<INT_PTR>(GetLong(control.get(), ctl::hWnd)));
+    ASSERT_TRUE(IsWindow(strip));
+    EXPECT_EQ(GetParent(strip), host->form);
+    RECT r{};
+    GetWindowRect(strip, &r);
+    MapWindowPoints(nullptr, host->form, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, TwipsToPixels(-50, LOGPIXELSX));
+    EXPECT_EQ(r.right - r.left, TwipsToPixels(4695, LOGPIXELSX));
+    EXPECT_EQ(r.bottom - r.top, TwipsToPixels(375, LOGPIXELSY));
+
+    ASSERT_EQ(Put(control.get(), ctl::Width, int32_t{3000}), S_OK);
+    GetWindowRect(strip, &r);
+    EXPECT_EQ(r.right - r.left, TwipsToPixels(3000, LOGPIXELSX)) << "the form's resize handler narrows it";
+    EXPECT_EQ(Put(control.get(), ctl::Width, int32_t{-1}), E_INVALIDARG);
+
+    ASSERT_EQ(Call(control.get(), ctl::AttachTo, int32_t{0}), S_OK);
+    EXPECT_FALSE(IsWindow(strip));
+    EXPECT_EQ(GetLong(control.get(), ctl::hWnd), 0);
+}
+
+TEST(TabControlAttach, TheControlOutlivesItsParentWindowAndAttachesAgain) {
+    // Part 2.1 unloads the form (its window goes) and shows it again.
+    auto host = HostControl();
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(corvane::kProgId, &clsid), S_OK);
+    ComPtr<IDispatch> control;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, control.put_void()), S_OK);
+    AddTabs(control.get(), {L"Book1"});
+    HWND first = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 30, host->form, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ASSERT_EQ(Call(control.get(), ctl::AttachTo, static_cast<int32_t>(reinterpret_cast<INT_PTR>(first))), S_OK);
+    DestroyWindow(first);
+    EXPECT_EQ(GetLong(control.get(), ctl::hWnd), 0);
+
+    HWND second = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 30, host->form, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    ASSERT_EQ(Call(control.get(), ctl::AttachTo, static_cast<int32_t>(reinterpret_cast<INT_PTR>(second))), S_OK);
+    const auto strip = reinterpret_cast<HWND>(static_cast<INT_PTR>(GetLong(control.get(), ctl::hWnd)));
+    ASSERT_TRUE(IsWindow(strip));
+    EXPECT_EQ(GetParent(strip), second);
+    EXPECT_EQ(GetLong(control.get(), ctl::ItemCount), 1) << "the tabs stay with the object";
+    DestroyWindow(second);
+}
+
+TEST(TabControlAttach, OleActivationAgainAfterTheParentWindowWasDestroyed) {
+    auto host = HostControl();
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 300, 30, host->form, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(corvane::kProgId, &clsid), S_OK);
+    ComPtr<IOleObject> ole;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, ole.put_void()), S_OK);
+    const RECT where{0, 0, 200, 25};
+    ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, nullptr, 0, parent, &where), S_OK);
+    DestroyWindow(parent);
+    ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, nullptr, 0, host->form, &where), S_OK);
+    ComPtr<IOleWindow> window;
+    ASSERT_EQ(ole.As(IID_IOleWindow, window), S_OK);
+    HWND strip = nullptr;
+    ASSERT_EQ(window->GetWindow(&strip), S_OK);
+    EXPECT_EQ(GetParent(strip), host->form);
+    ole->Close(OLECLOSE_NOSAVE);
+}
+
+}  // namespace
+}  // namespace tabtest

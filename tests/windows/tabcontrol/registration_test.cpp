@@ -43,6 +43,9 @@ TEST(TabControlRegistration, TheProgIdNamesTheClassAndTheClassNamesThisModule) {
     EXPECT_EQ(ReadDefault(kClsidKey + L"\\MiscStatus\\1"), L"131473");
     EXPECT_EQ(ReadDefault(kClsidKey + L"\\TypeLib"), corvane::guid_text::kLibId);
     EXPECT_EQ(ReadDefault(std::wstring(corvane::kProgId) + L"\\CurVer"), corvane::kProgIdVersioned);
+    CLSID own{};
+    ASSERT_EQ(CLSIDFromProgID(corvane::kProgIdCorvane, &own), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(own, corvane::win::kClsidTabControl)) << "the module's own ProgID names the same class";
     ComPtr<ITypeLib> lib;
     EXPECT_EQ(LoadRegTypeLib(corvane::win::kLibId, 1, 0, LANG_NEUTRAL, lib.put()), S_OK);
 }
@@ -53,6 +56,7 @@ TEST(TabControlRegistration, UnregisteringTwiceSucceedsAndRegisteringAgainRestor
     EXPECT_NE(CLSIDFromProgID(corvane::kProgId, &clsid), S_OK);
     EXPECT_FALSE(KeyExists(kClsidKey));
     EXPECT_FALSE(KeyExists(corvane::kProgIdVersioned));
+    EXPECT_FALSE(KeyExists(corvane::kProgIdCorvane));
     EXPECT_EQ(Regsvr32(L"/u /s"), 0) << "missing keys are no error";
 
     ASSERT_EQ(Regsvr32(L"/s"), 0);
