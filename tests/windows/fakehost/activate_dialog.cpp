@@ -237,7 +237,7 @@ class AccNode final : public IAccessible {
       *y += i > 0 ? (i - 1) * 18 : 0;
       if (i == 0) *h = 150;
     } else {
-      *x = rc.left + (node_ == Node::Ok ? 220 : 220);
+      *x = rc.left + 220;
       *y = rc.top + (node_ == Node::Ok ? 30 : 60);
       *w = 75;
       *h = 23;

@@ -13,7 +13,6 @@
 #include <oaidl.h>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>

@@ -292,7 +292,6 @@ bool Host::Close(WorkbookObject* book) {
   SyncWorkbookWindows();
   if (wasActive) {
     if (WindowObject* next = ActiveWindow()) {
-      SyncWorkbookWindows();
       RaiseApp(d::kWorkbookActivateEvent, L"WorkbookActivate", next->book);
     }
   }
