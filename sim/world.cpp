@@ -349,16 +349,26 @@ WindowHandle World::TabFormWindow() const {
     return 0;
 }
 
-namespace {
-TabControlSim& Require(TabControlSim* tabs) {
-    if (tabs == nullptr) throw std::logic_error("no live tab strip");
-    return *tabs;
+bool World::ClickTab(int32_t index, int16_t button) {
+    TabControlSim* tabs = Tabs();
+    if (tabs == nullptr || index < 0 || index >= tabs->Count()) return false;
+    tabs->ClickTab(index, button);
+    return true;
 }
-}  // namespace
 
-void World::ClickTab(int32_t index, int16_t button) { Require(Tabs()).ClickTab(index, button); }
-void World::ClickEmpty(int16_t button) { Require(Tabs()).ClickEmpty(button); }
-void World::DoubleClickTab(int32_t index, uint32_t interval) { Require(Tabs()).DoubleClickTab(index, interval); }
+bool World::ClickEmpty(int16_t button) {
+    TabControlSim* tabs = Tabs();
+    if (tabs == nullptr) return false;
+    tabs->ClickEmpty(button);
+    return true;
+}
+
+bool World::DoubleClickTab(int32_t index, uint32_t interval) {
+    TabControlSim* tabs = Tabs();
+    if (tabs == nullptr || index < 0 || index >= tabs->Count()) return false;
+    tabs->DoubleClickTab(index, interval);
+    return true;
+}
 
 std::vector<std::wstring> World::TabCaptions() const {
     TabControlSim* tabs = Tabs();

@@ -327,10 +327,11 @@ public:
     TabControlSim* Tabs() const;
     WindowHandle TabFormWindow() const;  // 0 when none is alive
 
-    // Shortcuts to Tabs(); they fail the test when there is no strip.
-    void ClickTab(int32_t index, int16_t button = 1);
-    void ClickEmpty(int16_t button = 1);
-    void DoubleClickTab(int32_t index, uint32_t interval = 100);
+    // Shortcuts to Tabs(). The user cannot click what is not shown: they do
+    // nothing and answer false when there is no strip or no such tab.
+    bool ClickTab(int32_t index, int16_t button = 1);
+    bool ClickEmpty(int16_t button = 1);
+    bool DoubleClickTab(int32_t index, uint32_t interval = 100);
     std::vector<std::wstring> TabCaptions() const;
     std::vector<std::wstring> TabToolTips() const;
     int32_t SelectedTab() const;  // -1 none

@@ -240,6 +240,7 @@ TEST(SimPlatform, TabClicksRaiseTheControlsEventsInOrder) {
     world.ClickTab(1);
     world.ClickTab(2, 2);
     world.ClickEmpty(2);
+    EXPECT_FALSE(world.ClickTab(3));  // no such tab: nothing happens
     EXPECT_EQ(events.log, (std::vector<std::wstring>{L"Before(b)", L"Changed(b)", L"Up(1,150)", L"Before(b)",
                                                      L"Up(1,150)", L"Up(2,250)", L"Up(2,350)"}));
     EXPECT_EQ(world.SelectedTab(), 1);
