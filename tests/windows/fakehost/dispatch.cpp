@@ -21,6 +21,7 @@ Tracked::Tracked(Host* host, std::wstring label, bool hostOwned)
 }
 
 Tracked::~Tracked() {
+  if (!host_) return;
   auto& live = host_->live;
   live.erase(std::remove(live.begin(), live.end(), this), live.end());
 }
@@ -31,7 +32,7 @@ ULONG Tracked::ReleaseTracked() {
   if (refs_ <= 0) {
     // A client releasing what it never got: the real object would be freed
     // under the host's feet.
-    host_->Unexpected(L"over-release of " + label_);
+    if (host_) host_->Unexpected(L"over-release of " + label_);
     return 0;
   }
   long left = --refs_;
@@ -255,6 +256,7 @@ STDMETHODIMP DispObject::GetTypeInfo(UINT, LCID, ITypeInfo** out) {
 }
 
 STDMETHODIMP DispObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  if (orphaned()) return RPC_E_DISCONNECTED;
   ++host_->idsOfNames;
   if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   if (!names || !ids || count == 0) return E_INVALIDARG;
@@ -294,9 +296,10 @@ const Member* DispObject::Find(DISPID id) const {
 STDMETHODIMP DispObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                 EXCEPINFO* ei, UINT* argErr) {
   try {
-    ++host_->invokes;
     if (argErr) *argErr = 0;
     if (result) VariantInit(result);
+    if (orphaned()) return RPC_E_DISCONNECTED;
+    ++host_->invokes;
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     const Member* m = Find(id);
     if (!m) {
@@ -378,6 +381,8 @@ STDMETHODIMP Enumerator::Reset() {
 
 STDMETHODIMP Enumerator::Clone(IEnumVARIANT** out) {
   if (!out) return E_POINTER;
+  *out = nullptr;
+  if (orphaned()) return RPC_E_DISCONNECTED;
   auto* e = new Enumerator(host_, label(), items_, pos_);
   e->AddRefTracked();
   *out = e;
@@ -406,6 +411,8 @@ STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* out) {
 
 STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** out) {
   if (!out) return E_POINTER;
+  *out = nullptr;
+  if (orphaned()) return RPC_E_DISCONNECTED;  // the container may be gone
   *out = owner_;
   owner_->AddRef();
   return S_OK;
@@ -414,6 +421,7 @@ STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContai
 STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (cookie) *cookie = 0;
   if (!sink || !cookie) return E_POINTER;
+  if (orphaned()) return RPC_E_DISCONNECTED;
   void* p = nullptr;
   if (FAILED(sink->QueryInterface(iid_, &p)) || !p) {
     host_->Unexpected(L"Advise on " + label() + L": the sink does not answer the event interface");
@@ -433,13 +441,13 @@ STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie) {
       return S_OK;
     }
   }
-  host_->Unexpected(L"Unadvise on " + label() + L" with an unknown cookie");
+  if (host_) host_->Unexpected(L"Unadvise on " + label() + L" with an unknown cookie");
   return CONNECT_E_NOCONNECTION;
 }
 
 STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** out) {
   if (out) *out = nullptr;
-  host_->Unexpected(L"EnumConnections on " + label());
+  if (host_) host_->Unexpected(L"EnumConnections on " + label());
   return E_NOTIMPL;
 }
 

@@ -24,6 +24,13 @@ class Tracked {
   ULONG AddRefTracked();
   ULONG ReleaseTracked();
   long refs() const { return refs_; }
+  // The host is going away while a client still holds this object: leave it
+  // alive, answering nothing, until the client lets go.
+  void Orphan() {
+    host_ = nullptr;
+    hostOwned_ = false;
+  }
+  bool orphaned() const { return host_ == nullptr; }
   const std::wstring& label() const { return label_; }
   // How reference reports name the object; controls add their caption.
   virtual std::wstring Describe() const { return label_; }

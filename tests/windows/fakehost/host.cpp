@@ -92,6 +92,14 @@ Host::~Host() {
     if (IsWindow(w)) DestroyWindow(w);
   }
   DestroyTopLevel(main);
+  // Objects a client still holds outlive the host (the client would crash
+  // releasing freed memory otherwise); OutstandingReferences reports them.
+  for (Tracked* t : live) {
+    if (t->refs() > 0) t->Orphan();
+  }
+  for (auto& p : owned) {
+    if (p->orphaned()) p.release();
+  }
   // Objects unregister from `live` as they go, so clear them while it exists.
   owned.clear();
   if (ownsOle) OleUninitialize();

@@ -28,11 +28,9 @@ class EventSource : public IConnectionPointContainer {
   STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** out) override;
 
  protected:
-  EventSource(Host* host) : esHost_(host) {}
+  EventSource() = default;
   virtual ConnectionPoint* Point(REFIID riid) = 0;
-
- private:
-  Host* esHost_;
+  virtual Host* SourceHost() = 0;  // null once the host is gone
 };
 
 class AppObject : public DispObject, public EventSource {
@@ -48,6 +46,7 @@ class AppObject : public DispObject, public EventSource {
   HRESULT Call(Request& r) override;
   void* ExtraInterface(REFIID riid) override;
   ConnectionPoint* Point(REFIID riid) override;
+  Host* SourceHost() override { return host_; }
 };
 
 class WorkbooksObject : public DispObject {
@@ -160,6 +159,7 @@ class ControlObject : public DispObject, public EventSource {
   HRESULT Call(Request& r) override;
   void* ExtraInterface(REFIID riid) override;
   ConnectionPoint* Point(REFIID riid) override;
+  Host* SourceHost() override { return host_; }
 };
 
 struct Failure {

@@ -47,13 +47,14 @@ HRESULT ItemOf(Request& r, const std::vector<T*>& items, NameOf nameOf) {
 
 STDMETHODIMP EventSource::EnumConnectionPoints(IEnumConnectionPoints** out) {
   if (out) *out = nullptr;
-  esHost_->Unexpected(L"EnumConnectionPoints");
+  if (Host* h = SourceHost()) h->Unexpected(L"EnumConnectionPoints");
   return E_NOTIMPL;
 }
 
 STDMETHODIMP EventSource::FindConnectionPoint(REFIID riid, IConnectionPoint** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
+  if (!SourceHost()) return RPC_E_DISCONNECTED;
   ConnectionPoint* cp = Point(riid);
   if (!cp) return CONNECT_E_NOCONNECTION;
   cp->AddRef();
@@ -63,7 +64,7 @@ STDMETHODIMP EventSource::FindConnectionPoint(REFIID riid, IConnectionPoint** ou
 
 // ---------------------------------------------------------------- Application
 
-AppObject::AppObject(Host* host) : DispObject(host, L"Application", L"Application"), EventSource(host) {
+AppObject::AppObject(Host* host) : DispObject(host, L"Application", L"Application") {
   events = host->Make<ConnectionPoint>(L"AppEvents connection point", DIID_AppEvents,
                                        static_cast<IConnectionPointContainer*>(this));
 }
@@ -532,7 +533,7 @@ HRESULT ControlsObject::Call(Request& r) {
 // ---------------------------------------------------------------- Control
 
 ControlObject::ControlObject(Host* host, int t, int i)
-    : DispObject(host, L"CommandBarControl", L"Control"), EventSource(host), type(t), id(i) {
+    : DispObject(host, L"CommandBarControl", L"Control"), type(t), id(i) {
   if (type == 1) {
     events = host->Make<ConnectionPoint>(L"_CommandBarButtonEvents connection point", DIID_CommandBarButtonEvents,
                                          static_cast<IConnectionPointContainer*>(this));

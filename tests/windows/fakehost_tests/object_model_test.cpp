@@ -182,6 +182,21 @@ TEST(References, EveryReferenceHandedOutComesBack) {
   EXPECT_EQ(1u, xl.UnexpectedCalls().size());
 }
 
+TEST(References, ObjectsHeldPastTheHostAnswerDisconnected) {
+  Disp book, books;
+  {
+    FakeExcel xl;
+    books = Obj(xl.Application(), L"Workbooks");
+    book = Obj(books.get(), L"Item", {1});
+  }
+  VARIANT r;
+  VariantInit(&r);
+  EXPECT_EQ(RPC_E_DISCONNECTED, Invoke(book.get(), L"Name", DISPATCH_PROPERTYGET, {}, &r));
+  EXPECT_EQ(RPC_E_DISCONNECTED, InvokeId(books.get(), 118, DISPATCH_PROPERTYGET, {}, &r));
+  book.reset();  // a late release must not touch the dead host
+  books.reset();
+}
+
 TEST(EditWindows, FocusReachesEachEditClass) {
   FakeExcel xl;
   struct Case {
