@@ -14,9 +14,19 @@
 namespace tarnwick::win32 {
 namespace {
 
-// A plain pointer: thread_local objects with destructors misbehave in
-// MinGW DLLs at unload.
-thread_local Win32Platform* t_platform = nullptr;
+// The calling thread's platform, in a Win32 TLS slot: the compiler's
+// thread_local goes through emulated TLS with thread-exit callbacks, which
+// must not outlive the DLL inside Excel's long-lived thread.
+DWORD TlsSlot() {
+    static const DWORD slot = ::TlsAlloc();
+    return slot;
+}
+Win32Platform* ThreadPlatform() {
+    return TlsSlot() == TLS_OUT_OF_INDEXES ? nullptr : static_cast<Win32Platform*>(::TlsGetValue(TlsSlot()));
+}
+void SetThreadPlatform(Win32Platform* platform) {
+    if (TlsSlot() != TLS_OUT_OF_INDEXES) ::TlsSetValue(TlsSlot(), platform);
+}
 
 HWND H(WindowHandle h) { return reinterpret_cast<HWND>(h); }
 WindowHandle W(HWND h) { return reinterpret_cast<WindowHandle>(h); }
@@ -67,17 +77,17 @@ int32_t DpiOfScreen(int index) {
 
 }  // namespace
 
-Win32Platform* CurrentThreadPlatform() { return t_platform; }
+Win32Platform* CurrentThreadPlatform() { return ThreadPlatform(); }
 
 Win32Platform::Win32Platform(HINSTANCE module) : module_(module), threadId_(::GetCurrentThreadId()) {
-    t_platform = this;
+    SetThreadPlatform(this);
 }
 
 Win32Platform::~Win32Platform() {
     for (auto& [key, proc] : timers_) ::KillTimer(key.first, key.second);
     for (auto& slot : hooks_)
         if (slot.hook) ::UnhookWindowsHookEx(slot.hook);
-    if (t_platform == this) t_platform = nullptr;
+    if (ThreadPlatform() == this) SetThreadPlatform(nullptr);
 }
 
 // --- user32: windows
@@ -136,7 +146,7 @@ std::wstring Win32Platform::GetClassNameA(WindowHandle hWnd) {
 
 void CALLBACK Win32Platform::TimerTrampoline(HWND hwnd, UINT message, UINT_PTR idEvent, DWORD time) {
     try {
-        Win32Platform* self = t_platform;
+        Win32Platform* self = ThreadPlatform();
         if (!self) return;
         auto it = self->timers_.find({hwnd, idEvent});
         if (it == self->timers_.end()) return;
@@ -161,7 +171,7 @@ bool Win32Platform::KillTimer(WindowHandle hWnd, std::uintptr_t idEvent) {
 
 template <int Slot>
 LRESULT CALLBACK Win32Platform::HookTrampoline(int code, WPARAM wParam, LPARAM lParam) {
-    Win32Platform* self = t_platform;
+    Win32Platform* self = ThreadPlatform();
     HHOOK hook = self ? self->hooks_[Slot].hook : nullptr;
     try {
         if (self && self->hooks_[Slot].proc) return self->hooks_[Slot].proc(code, wParam, lParam);
