@@ -12,7 +12,8 @@
 //   -> IOleInPlaceObject::SetObjectRects as the container lays out
 //   ... IOleObject::Close -> SetClientSite(nullptr) -> Release.
 // A container without IOleInPlaceSite may pass the parent window and the
-// position to DoVerb instead.
+// position to DoVerb instead, or skip OLE altogether: AttachTo(hWnd) and the
+// Left/Top/Width/Height properties (twips) do what a form's extender would.
 #pragma once
 
 #include <windows.h>
