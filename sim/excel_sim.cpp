@@ -841,52 +841,43 @@ bool World::CloseWorkbook(const std::shared_ptr<WorkbookModel>& wb) {
 
 // --- events
 
-void World::RaiseNewWorkbook(const std::shared_ptr<WorkbookModel>& wb) {
-    raisedEvents_.push_back(L"NewWorkbook(" + wb->name + L")");
-    auto sinks = appSinks_;
+namespace {
+// Raises one application event on every sink still subscribed when its turn
+// comes (a sink may unsubscribe others). A sink's failure is the result of
+// Excel's event call, which Excel ignores; for these events nothing may escape.
+template <class Entries, class F>
+void RaiseAppEvent(World& world, const Entries& live, const char* name, std::string& lastError, F&& call) {
+    auto sinks = live;
     for (const auto& entry : sinks) {
-        if (std::none_of(appSinks_.begin(), appSinks_.end(), [&](const auto& e) { return e.id == entry.id; })) continue;
-        Guard(*this, "NewWorkbook", [&] {
+        if (std::none_of(live.begin(), live.end(), [&](const auto& e) { return e.id == entry.id; })) continue;
+        Guard(world, name, [&] {
             try {
-                entry.sink->NewWorkbook(WorkbookPortFor(wb));
+                call(*entry.sink);
             } catch (const std::exception& e) {
-                lastEventError_ = e.what();
+                lastError = e.what();
                 throw;
             }
         });
     }
+}
+}  // namespace
+
+void World::RaiseNewWorkbook(const std::shared_ptr<WorkbookModel>& wb) {
+    raisedEvents_.push_back(L"NewWorkbook(" + wb->name + L")");
+    RaiseAppEvent(*this, appSinks_, "NewWorkbook", lastEventError_,
+                  [&](excel::AppEventSink& sink) { sink.NewWorkbook(WorkbookPortFor(wb)); });
 }
 
 void World::RaiseWorkbookOpen(const std::shared_ptr<WorkbookModel>& wb) {
     raisedEvents_.push_back(L"WorkbookOpen(" + wb->name + L")");
-    auto sinks = appSinks_;
-    for (const auto& entry : sinks) {
-        if (std::none_of(appSinks_.begin(), appSinks_.end(), [&](const auto& e) { return e.id == entry.id; })) continue;
-        Guard(*this, "WorkbookOpen", [&] {
-            try {
-                entry.sink->WorkbookOpen(WorkbookPortFor(wb));
-            } catch (const std::exception& e) {
-                lastEventError_ = e.what();
-                throw;
-            }
-        });
-    }
+    RaiseAppEvent(*this, appSinks_, "WorkbookOpen", lastEventError_,
+                  [&](excel::AppEventSink& sink) { sink.WorkbookOpen(WorkbookPortFor(wb)); });
 }
 
 void World::RaiseWorkbookActivate(const std::shared_ptr<WorkbookModel>& wb) {
     raisedEvents_.push_back(L"WorkbookActivate(" + wb->name + L")");
-    auto sinks = appSinks_;
-    for (const auto& entry : sinks) {
-        if (std::none_of(appSinks_.begin(), appSinks_.end(), [&](const auto& e) { return e.id == entry.id; })) continue;
-        Guard(*this, "WorkbookActivate", [&] {
-            try {
-                entry.sink->WorkbookActivate(WorkbookPortFor(wb));
-            } catch (const std::exception& e) {
-                lastEventError_ = e.what();
-                throw;
-            }
-        });
-    }
+    RaiseAppEvent(*this, appSinks_, "WorkbookActivate", lastEventError_,
+                  [&](excel::AppEventSink& sink) { sink.WorkbookActivate(WorkbookPortFor(wb)); });
 }
 
 bool World::RaiseBeforeClose(const std::shared_ptr<WorkbookModel>& wb) {

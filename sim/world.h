@@ -162,6 +162,7 @@ public:
     WindowHandle CellEditWindow() const { return cellEdit_; }            // "EXCEL<"
     ModuleHandle ExcelInstance() const { return 0x30000000u; }
     uint32_t ExcelThreadId() const { return excelThreadId_; }
+    void SetExcelThreadId(uint32_t id) { excelThreadId_ = id; }
 
     void SetVersion(const std::wstring& text) { version_ = text; }
     void SetVersionUnreadable(bool unreadable = true) { versionUnreadable_ = unreadable; }
