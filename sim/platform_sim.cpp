@@ -34,7 +34,14 @@ std::wstring Lower(std::wstring text) {
 // The "A" functions fill a 255-byte buffer: at most 254 bytes of text.
 std::wstring ThroughAnsiBuffer(const std::wstring& text) {
     std::string bytes = Utf8FromWide(text);
-    if (bytes.size() > 254) bytes.resize(254);
+    if (bytes.size() <= 254) return text;
+    bytes.resize(254);
+    // Drop a character the cut split, as a DBCS-aware copy does.
+    size_t lead = bytes.size() - 1;
+    while (lead > 0 && (static_cast<uint8_t>(bytes[lead]) & 0xC0) == 0x80) --lead;
+    const auto b = static_cast<uint8_t>(bytes[lead]);
+    const size_t length = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
+    if (bytes.size() - lead < length) bytes.resize(lead);
     return WideFromUtf8(bytes);
 }
 
@@ -68,26 +75,17 @@ std::wstring WideFromUtf8(const std::string& text) {
     std::wstring out;
     size_t i = 0;
     while (i < text.size()) {
-        auto b = static_cast<uint8_t>(text[i]);
-        int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-        if (extra < 0 || i + static_cast<size_t>(extra) >= text.size() + (extra == 0 ? 1 : 0)) {
-            if (extra != 0) {
-                out += L'\xFFFD';
-                ++i;
-                continue;
-            }
-        }
-        uint32_t c = extra == 0 ? b : (b & (0x3F >> extra));
-        bool ok = true;
-        for (int k = 1; k <= extra; ++k) {
-            if (i + k >= text.size() || (static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            c = (c << 6) | (static_cast<uint8_t>(text[i + k]) & 0x3F);
+        const auto b = static_cast<uint8_t>(text[i]);
+        const int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+        uint32_t c = extra <= 0 ? b : (b & (0x3Fu >> extra));
+        bool ok = extra >= 0 && i + static_cast<size_t>(extra) < text.size();
+        for (int k = 1; ok && k <= extra; ++k) {
+            const auto next = static_cast<uint8_t>(text[i + static_cast<size_t>(k)]);
+            ok = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3Fu);
         }
         if (!ok) {
-            out += L'\xFFFD';
+            out += L'\xFFFD';  // a broken sequence stands for one replacement character
             ++i;
             continue;
         }

@@ -8,8 +8,25 @@
 // can be made to fail. Test drivers (OpenWorkbook, ClickTab, Advance, ...)
 // are the user and the clock; they are not counted.
 //
+// A new world is Excel 2003 ("11.0"), visible, main window 1024 x 768, with
+// its built-in bars ("Worksheet Menu Bar", "Standard", "Formatting", "Cell")
+// and no workbook. A test plays the user and the clock:
+//
+//     World world;
+//     world.OpenWorkbook(L"C:\\a.xls");          // WorkbookOpen, WorkbookActivate
+//     addin.OnConnection(world.Application(), ...);
+//     world.ClickTab(1);                          // BeforeItemClick, SelectedChanged, MouseUp
+//     world.Tick();                               // 10 ms: the timers that are due fire
+//     EXPECT_TRUE(world.EscapedExceptions().empty());
+//
+// Exceptions thrown by the core into the world where Windows or Excel would
+// swallow them (timer and hook procs, event sinks, form events) are caught
+// and listed in EscapedExceptions(). Misuse by a test (unknown workbook name,
+// focusing a destroyed window) throws std::logic_error.
+//
 // The sim's "ANSI code page" is UTF-8: WideToAnsi and AnsiToWide round-trip
-// Chinese text, as code page 936 does on a Chinese Windows.
+// Chinese text, as code page 936 does on a Chinese Windows; the "A" text
+// functions cut at 254 bytes, never inside a character.
 #pragma once
 
 #include <cstdint>

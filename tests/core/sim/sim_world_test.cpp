@@ -235,6 +235,9 @@ TEST(SimWorld, TimerAndTextDetails) {
     // The "A" functions fill a 255-byte buffer.
     const WindowHandle h = world.CreateWindow(L"X", std::wstring(300, L'x'), 0);
     EXPECT_EQ(p.GetWindowTextA(h).size(), 254u);
+    const WindowHandle chinese = world.CreateWindow(L"X", std::wstring(100, L'激'), 0);
+    EXPECT_EQ(p.GetWindowTextA(chinese), std::wstring(84, L'激'));  // 3 bytes each; no half character
+    EXPECT_EQ(p.AnsiToWide("a\xE6\xBF"), L"a\xFFFD\xFFFD");  // a cut sequence
     world.SetVersionUnreadable();
     EXPECT_THROW(world.Application()->Version(), HostError);
 }
