@@ -59,10 +59,13 @@ add_library(corvane SHARED
   ${CORVANE_SRC}/tab_view.cpp
   ${CORVANE_SRC}/corvane.def
   ${CORVANE_GEN}/corvane_rc.o)
-set_target_properties(corvane PROPERTIES OUTPUT_NAME Corvane PREFIX "" SUFFIX ".ocx")
+set_target_properties(corvane PROPERTIES OUTPUT_NAME Corvane PREFIX "" SUFFIX ".ocx"
+                                         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 target_include_directories(corvane PRIVATE ${CORVANE_SRC})
 target_link_libraries(corvane PRIVATE tabcontrol_layout oleacc comctl32 ole32 oleaut32 uuid gdi32 user32 advapi32)
 # The exports are __stdcall (DllCanUnloadNow@0, ...); the .def names them undecorated.
 target_link_options(corvane PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at $<$<CONFIG:Release,MinSizeRel>:-s>)
 
-# Those who embed or register the module (res/, tests) use $<TARGET_FILE:corvane>.
+# Those who embed or register the module (res/, tests) use $<TARGET_FILE:corvane>, or this
+# plain path where generator expressions are not evaluated (OBJECT_DEPENDS with Makefiles).
+set(CORVANE_OCX_PATH ${CMAKE_CURRENT_BINARY_DIR}/Corvane.ocx CACHE INTERNAL "Path of the built Corvane.ocx")
