@@ -114,11 +114,12 @@ void Form_Tab::TabSeclect_BeforeItemClick(const std::shared_ptr<tab::TabItem>& I
             return;
         }
 
-        // 2.
+        // 2. A new click: whatever switch was under way is over.
         sLastItemCaption = c;
         s.WindowMenuSwitchPending = false;
 
-        // 3. Not editing: the selection handler activates the workbook.
+        // 3. Only while Excel edits text does the switch go through the
+        //    Window menu; otherwise the selection handler activates the workbook.
         if (IsEditWindowClass(s.FocusClassName)) {
             std::shared_ptr<excel::Application> app = oHostApp_;
             std::shared_ptr<tab::TabControl> tabs;
