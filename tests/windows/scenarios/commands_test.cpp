@@ -1,0 +1,268 @@
+// The popup menus in Office, their entries run through a right click on the
+// strip, double clicks on a tab and on the empty strip, and the about dialog.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "harness.h"
+
+namespace scen {
+namespace {
+
+class Commands : public testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(RegisterAddin(), 0u); }
+
+    // Right clicks `target` (a tab, or the empty strip when empty) and picks
+    // `entry` while the popup is open.
+    static void Choose(Session& s, const std::wstring& target, const std::wstring& entry) {
+        s.excel.SetPopupScript([entry](fakexl::FakeExcel& x, const fakexl::PopupRecord& popup) {
+            EXPECT_TRUE(x.ClickControl(popup.bar, entry));
+        });
+        if (target.empty()) {
+            s.Click(s.EmptyStripPoint(), Button::Right);
+        } else {
+            s.ClickTab(target, Button::Right);
+        }
+        s.excel.SetPopupScript(nullptr);
+    }
+
+    static std::vector<std::wstring> OpenNames(const fakexl::FakeExcel& x) {
+        std::vector<std::wstring> names;
+        for (const auto& b : x.Workbooks()) names.push_back(b.name);
+        return names;
+    }
+};
+
+TEST_F(Commands, BothPopupsExistInOfficeWithTheirEntries) {
+    Session s({.initialWorkbooks = 1});
+    ASSERT_TRUE(s.WaitForStrip({L"Book1"}));
+    const std::pair<const wchar_t*, std::vector<std::wstring>> menus[] = {
+        {L"TabBar",
+         {L"关闭工作簿(&C)", L"保存工作簿(&S)", L"保存所有工作簿(&Y)", L"另存为(&A)", L"关闭其它工作簿(&O)",
+          L"关闭所有工作簿(&L)", L"打开所在文件夹(&Y)", L"关于此切换插件(&Y)"}},
+        {L"TabBarII", {L"新建空白工作簿(&N)", L"保存所有工作簿(&Y)", L"关闭所有工作簿(&L)", L"关于此切换插件(&Y)"}},
+    };
+    for (const auto& [name, captions] : menus) {
+        auto bar = s.excel.Bar(name);
+        ASSERT_TRUE(bar) << "no popup bar";
+        EXPECT_EQ(bar->position, fakexl::kBarPopup);
+        std::vector<std::wstring> got;
+        for (const auto& c : bar->controls) {
+            got.push_back(c.caption);
+            EXPECT_EQ(c.tag, L"Tarnwick");
+        }
+        EXPECT_EQ(got, captions);
+    }
+    SCOPED_TRACE("a reconnection replaces them");
+    ASSERT_EQ(s.Disconnect(), S_OK);
+    ASSERT_EQ(s.Connect(), S_OK);
+    ASSERT_TRUE(s.WaitForStrip({L"Book1"}));
+    for (const auto& [name, captions] : menus) {
+        int found = 0;
+        for (const auto& bar : s.excel.Bars()) found += bar.name == name;
+        EXPECT_EQ(found, 1);
+        EXPECT_EQ(s.excel.Bar(name)->controls.size(), captions.size());
+    }
+    EXPECT_EQ(s.excel.ButtonEventSinks(), 1);
+}
+
+TEST_F(Commands, ARightClickOpensTheMenuOfTheTabOrOfTheStripWithTheRightEntriesGreyed) {
+    struct Case {
+        const char* what;
+        int books;
+        bool openFromDisk;  // the clicked workbook has a folder
+        bool onTab;
+        std::wstring bar;
+        std::vector<bool> enabled;
+    };
+    const Case cases[] = {
+        {"one never-saved workbook", 1, false, true, L"TabBar", {true, true, false, true, false, false, false, true}},
+        {"two workbooks, one from disk", 1, true, true, L"TabBar", {true, true, true, true, true, true, true, true}},
+        {"the empty strip", 2, false, false, L"TabBarII", {true, true, true, true}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session s({.initialWorkbooks = c.books});
+        std::wstring target = L"Book1";
+        if (c.openFromDisk) {
+            s.excel.OpenWorkbook(L"C:\\data\\sales.xls");
+            target = L"sales.xls";
+        }
+        s.excel.ActivateWorkbook(L"Book1");
+        ASSERT_TRUE(s.excel.PumpUntil([&] { return !s.Tabs().empty(); }, 5000));
+        s.excel.ClearEvents();
+        if (c.onTab) {
+            s.ClickTab(target, Button::Right);
+        } else {
+            s.Click(s.EmptyStripPoint(), Button::Right);
+        }
+        const auto popups = s.excel.Popups();
+        ASSERT_EQ(popups.size(), 1u);
+        EXPECT_EQ(popups[0].bar, c.bar);
+        std::vector<bool> enabled;
+        for (const auto& control : popups[0].controls) enabled.push_back(control.enabled);
+        EXPECT_EQ(enabled, c.enabled);
+        if (c.onTab) EXPECT_EQ(s.excel.ActiveWorkbook(), target) << "the right-clicked tab is not selected";
+    }
+}
+
+TEST_F(Commands, EntriesRunTheirCommands) {
+    struct Case {
+        const char* what;
+        std::wstring target, entry;
+        std::function<void(fakexl::FakeExcel&)> prepare;
+        std::vector<std::wstring> books;  // open afterwards
+        std::vector<std::wstring> commands;
+    };
+    const Case cases[] = {
+        {"close", L"Book2", L"关闭工作簿(&C)", nullptr, {L"Book1", L"Book3"}, {L"106"}},
+        {"save", L"Book2", L"保存工作簿(&S)", nullptr, {L"Book1", L"Book2", L"Book3"}, {L"3"}},
+        {"save as", L"Book2", L"另存为(&A)",
+         [](auto& x) { x.QueueSaveAsAnswer(std::wstring(L"C:\\data\\plan b.xls")); },
+         {L"Book1", L"plan b.xls", L"Book3"}, {L"748"}},
+        {"close others", L"Book2", L"关闭其它工作簿(&O)", nullptr, {L"Book2"}, {}},
+        {"close all", L"Book2", L"关闭所有工作簿(&L)", nullptr, {}, {}},
+        {"new", L"", L"新建空白工作簿(&N)", nullptr, {L"Book1", L"Book2", L"Book3", L"Book4"}, {L"2520"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session s({.initialWorkbooks = 3});
+        ASSERT_TRUE(s.WaitForStrip({L"Book1", L"Book2", L"Book3"}));
+        if (c.prepare) c.prepare(s.excel);
+        Choose(s, c.target, c.entry);
+        EXPECT_EQ(OpenNames(s.excel), c.books);
+        const auto commands = s.excel.Commands();
+        for (const auto& command : c.commands) {
+            EXPECT_NE(std::find(commands.begin(), commands.end(), command), commands.end()) << "command not run";
+        }
+        if (c.books.empty()) {
+            EXPECT_TRUE(s.WaitForNoStrip());
+        } else {
+            const auto active = s.excel.ActiveWorkbook();
+            ASSERT_TRUE(active);
+            EXPECT_TRUE(s.WaitForStrip(c.books, *active));
+        }
+        EXPECT_TRUE(s.excel.ScreenUpdating());
+        EXPECT_TRUE(s.excel.SinkFailures().empty());
+    }
+}
+
+TEST_F(Commands, DoubleClicksCloseATabsWorkbookOrCreateOneAndSlowClicksOnlySelect) {
+    struct Case {
+        const char* what;
+        bool onTab;
+        DWORD pauseMs;  // between the two clicks
+        std::vector<std::wstring> books;
+    };
+    const DWORD slow = ::GetDoubleClickTime() + 150;
+    const Case cases[] = {
+        {"double click on a tab", true, 0, {L"Book1", L"Book3"}},
+        {"double click on the empty strip", false, 0, {L"Book1", L"Book2", L"Book3", L"Book4"}},
+        {"slow clicks on a tab", true, slow, {L"Book1", L"Book2", L"Book3"}},
+        {"slow clicks on the empty strip", false, slow, {L"Book1", L"Book2", L"Book3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session s({.initialWorkbooks = 3});
+        s.excel.ActivateWorkbook(L"Book3");
+        ASSERT_TRUE(s.WaitForStrip({L"Book1", L"Book2", L"Book3"}, L"Book3"));
+        const POINT at = c.onTab ? [&] {
+            for (const Tab& t : s.Tabs()) {
+                if (t.name == L"Book2") return POINT{(t.screen.left + t.screen.right) / 2, (t.screen.top + t.screen.bottom) / 2};
+            }
+            return POINT{};
+        }() : s.EmptyStripPoint();
+        s.Click(at);
+        if (c.pauseMs) s.Pump(c.pauseMs);
+        s.Click(at);
+        EXPECT_EQ(OpenNames(s.excel), c.books);
+        if (c.onTab && c.pauseMs) EXPECT_EQ(s.excel.ActiveWorkbook(), L"Book2");
+        const auto active = s.excel.ActiveWorkbook();
+        ASSERT_TRUE(active);
+        EXPECT_TRUE(s.WaitForStrip(c.books, *active));
+    }
+}
+
+// What the about dialog showed, read from inside its modal loop.
+struct AboutSeen {
+    HWND dialog = nullptr, owner = nullptr;
+    std::wstring title;
+    bool chineseText = false;
+    std::wstring font;
+    BYTE charset = 0;
+    int option = 0;  // the option button to press
+};
+AboutSeen g_about;
+
+void CALLBACK AnswerAbout(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = nullptr;
+    for (HWND w : ThreadWindows()) {
+        if (ClassOf(w) == kAboutClass && ::IsWindowVisible(w)) dialog = w;
+    }
+    if (!dialog) return;
+    ::KillTimer(nullptr, timer);
+    g_about.dialog = dialog;
+    g_about.owner = ::GetWindow(dialog, GW_OWNER);
+    g_about.title = TextOf(dialog);
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const std::wstring text = TextOf(child);
+        g_about.chineseText |= std::any_of(text.begin(), text.end(), [](wchar_t ch) { return ch >= 0x4E00 && ch <= 0x9FFF; });
+    }
+    if (HWND ok = ::GetDlgItem(dialog, IDOK)) {
+        LOGFONTW font{};
+        if (HFONT f = reinterpret_cast<HFONT>(::SendMessageW(ok, WM_GETFONT, 0, 0));
+            f && ::GetObjectW(f, sizeof font, &font)) {
+            g_about.font = font.lfFaceName;
+            g_about.charset = font.lfCharSet;
+        }
+        if (HWND option = ::GetDlgItem(dialog, g_about.option)) ::SendMessageW(option, BM_CLICK, 0, 0);
+        ::PostMessageW(ok, BM_CLICK, 0, 0);
+    }
+}
+
+TEST_F(Commands, TheAboutDialogIsOwnedByExcelAndStoresTheChosenStyle) {
+    // Option2 (id 1002) is the deluxe style "0", Option1 (id 1003) the simple style "1".
+    struct Case {
+        std::wstring from, to;
+        int option;
+    };
+    Session s({.initialWorkbooks = 2});
+    WriteSetting(L"Theme", L"0");
+    ASSERT_EQ(s.Disconnect(), S_OK);
+    ASSERT_EQ(s.Connect(), S_OK);
+    ASSERT_TRUE(s.WaitForStrip({L"Book1", L"Book2"}));
+    auto tabLeft = [&] {
+        RECT tab{}, form{};
+        ::GetWindowRect(s.TabWindow(), &tab);
+        ::GetWindowRect(s.Form(), &form);
+        return tab.left - form.left;
+    };
+    for (const Case& c : {Case{L"0", L"1", 1003}, Case{L"1", L"0", 1002}}) {
+        SCOPED_TRACE(testing::Message() << "to style " << char(c.to[0]));
+        const LONG leftBefore = tabLeft();
+        const HWND formBefore = s.Form();
+        g_about = AboutSeen{};
+        g_about.option = c.option;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, AnswerAbout);
+        Choose(s, L"", L"关于此切换插件(&Y)");
+        ::KillTimer(nullptr, timer);
+
+        ASSERT_TRUE(g_about.dialog) << "no about dialog seen";
+        EXPECT_EQ(g_about.owner, s.excel.MainWindow());
+        EXPECT_NE(g_about.title.find(L"关于"), std::wstring::npos);
+        EXPECT_TRUE(g_about.chineseText);
+        EXPECT_EQ(g_about.font, L"微软雅黑");
+        EXPECT_EQ(g_about.charset, GB2312_CHARSET);
+        EXPECT_FALSE(::IsWindow(g_about.dialog));
+        EXPECT_EQ(ReadSetting(L"Theme"), c.to);
+
+        SCOPED_TRACE("the strip is docked again in the other style");
+        EXPECT_TRUE(s.WaitForStrip({L"Book1", L"Book2"}));
+        EXPECT_FALSE(::IsWindow(formBefore));
+        EXPECT_NE(tabLeft(), leftBefore);
+    }
+}
+
+}  // namespace
+}  // namespace scen

@@ -1,0 +1,311 @@
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+
+namespace scen {
+
+using tarnwick::win32::Bstr;
+using tarnwick::win32::Variant;
+
+std::wstring ExeDir() {
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD n = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    std::wstring full(path, n);
+    return full.substr(0, full.find_last_of(L"\\/"));
+}
+
+std::optional<DWORD> RegisterAddin() {
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring line = L"\"" + std::wstring(system) + L"\\regsvr32.exe\" /s \"" + ExeDir() + L"\\TarnwickAddin.dll\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        return std::nullopt;
+    }
+    ::CloseHandle(pi.hThread);
+    std::optional<DWORD> code;
+    if (::WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0) {
+        DWORD exit = 0;
+        ::GetExitCodeProcess(pi.hProcess, &exit);
+        code = exit;
+    }
+    ::CloseHandle(pi.hProcess);
+    return code;
+}
+
+ComPtr<IDTExtensibility2> CreateAddin(HRESULT* result) {
+    static const IID kIID = {0xB65AD801, 0xABAF, 0x11D0, {0xBB, 0x8B, 0x00, 0xA0, 0xC9, 0x0F, 0x27, 0x44}};
+    ComPtr<IDTExtensibility2> addin;
+    CLSID clsid{};
+    HRESULT hr = ::CLSIDFromProgID(L"TarnwickAddin.ZereZovaveAddin", &clsid);
+    if (SUCCEEDED(hr)) hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIID, addin.put_void());
+    if (result) *result = hr;
+    return addin;
+}
+
+std::optional<std::wstring> ReadSetting(const wchar_t* name) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+    wchar_t buffer[256] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t), type = 0;
+    LONG status = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    ::RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
+    std::wstring value(buffer, size / sizeof(wchar_t));
+    while (!value.empty() && value.back() == L'\0') value.pop_back();
+    return value;
+}
+
+void WriteSetting(const wchar_t* name, const std::wstring& value) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+}
+
+namespace {
+
+long Number(HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, VARIANT*), IAccessible* acc,
+            const VARIANT& child) {
+    Variant value;
+    if (FAILED((acc->*getter)(child, value.put())) || value.vt() != VT_I4) return 0;
+    return value.get()->lVal;
+}
+
+Tab ReadTab(IAccessible* acc, const VARIANT& child) {
+    Tab tab;
+    Bstr name;
+    if (SUCCEEDED(acc->get_accName(child, name.put()))) tab.name = name.str();
+    tab.selected = (Number(&IAccessible::get_accState, acc, child) & STATE_SYSTEM_SELECTED) != 0;
+    long x = 0, y = 0, w = 0, h = 0;
+    if (SUCCEEDED(acc->accLocation(&x, &y, &w, &h, child))) tab.screen = RECT{x, y, x + w, y + h};
+    return tab;
+}
+
+void CollectTabs(IAccessible* acc, std::vector<Tab>& tabs, int depth) {
+    long count = 0;
+    if (depth > 3 || FAILED(acc->get_accChildCount(&count)) || count <= 0) return;
+    std::vector<VARIANT> children(static_cast<size_t>(count));
+    long got = 0;
+    if (FAILED(::AccessibleChildren(acc, 0, count, children.data(), &got))) return;
+    for (long i = 0; i < got; ++i) {
+        VARIANT& c = children[static_cast<size_t>(i)];
+        if (c.vt == VT_DISPATCH && c.pdispVal) {
+            ComPtr<IAccessible> child;
+            if (SUCCEEDED(c.pdispVal->QueryInterface(IID_IAccessible, child.put_void()))) {
+                VARIANT self{};
+                self.vt = VT_I4;
+                self.lVal = CHILDID_SELF;
+                if (Number(&IAccessible::get_accRole, child.get(), self) == ROLE_SYSTEM_PAGETAB) {
+                    tabs.push_back(ReadTab(child.get(), self));
+                } else {
+                    CollectTabs(child.get(), tabs, depth + 1);
+                }
+            }
+        } else if (c.vt == VT_I4 && Number(&IAccessible::get_accRole, acc, c) == ROLE_SYSTEM_PAGETAB) {
+            tabs.push_back(ReadTab(acc, c));
+        }
+        ::VariantClear(&c);
+    }
+}
+
+BOOL CALLBACK Collect(HWND window, LPARAM out) {
+    reinterpret_cast<std::vector<HWND>*>(out)->push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
+std::wstring ClassOf(HWND window) {
+    wchar_t cls[128] = {};
+    ::GetClassNameW(window, cls, 128);
+    return cls;
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[512] = {};
+    ::GetWindowTextW(window, text, 512);
+    return text;
+}
+
+std::vector<HWND> FindWindowsOfClass(HWND root, const wchar_t* cls) {
+    std::vector<HWND> all{root}, found;
+    if (!root) return found;
+    ::EnumChildWindows(root, Collect, reinterpret_cast<LPARAM>(&all));
+    for (HWND w : all) {
+        if (ClassOf(w) == cls) found.push_back(w);
+    }
+    return found;
+}
+
+std::vector<HWND> ThreadWindows() {
+    std::vector<HWND> windows;
+    ::EnumThreadWindows(::GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::optional<std::vector<Tab>> ReadTabs(HWND root) {
+    if (!root) return std::nullopt;
+    std::vector<HWND> windows{root};
+    ::EnumChildWindows(root, Collect, reinterpret_cast<LPARAM>(&windows));
+    for (HWND window : windows) {
+        for (LONG object : {OBJID_CLIENT, OBJID_WINDOW}) {
+            ComPtr<IAccessible> acc;
+            if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(object), IID_IAccessible,
+                                                    acc.put_void())) ||
+                !acc) {
+                continue;
+            }
+            std::vector<Tab> tabs;
+            CollectTabs(acc.get(), tabs, 0);
+            if (!tabs.empty()) return tabs;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::wstring> Names(const std::vector<Tab>& tabs) {
+    std::vector<std::wstring> names;
+    for (const Tab& t : tabs) names.push_back(t.name);
+    return names;
+}
+
+Session::Session(fakexl::Options options, bool connect) : excel(std::move(options)) {
+    if (connect) Connect();
+}
+
+Session::~Session() {
+    if (addin) addin->OnDisconnection(kUserClosed, nullptr);
+    addin.Reset();
+}
+
+HRESULT Session::Connect() {
+    HRESULT hr = S_OK;
+    if (!addin) addin = CreateAddin(&hr);
+    if (!addin) return hr;
+    return addin->OnConnection(excel.Application(), kAfterStartup, nullptr, nullptr);
+}
+
+HRESULT Session::Disconnect() {
+    HRESULT hr = addin ? addin->OnDisconnection(kUserClosed, nullptr) : E_POINTER;
+    addin.Reset();
+    return hr;
+}
+
+HWND Session::Form() const {
+    HWND bar = excel.BarWindow(kHostBar);
+    return bar ? ::FindWindowExW(bar, nullptr, nullptr, nullptr) : nullptr;
+}
+
+HWND Session::TabWindow() const {
+    auto found = FindWindowsOfClass(excel.BarWindow(kHostBar), kTabWindowClass);
+    return found.empty() ? nullptr : found.front();
+}
+
+std::vector<Tab> Session::Tabs() const { return ReadTabs(excel.BarWindow(kHostBar)).value_or(std::vector<Tab>{}); }
+
+bool Session::WaitForStrip(const std::vector<std::wstring>& names, const std::wstring& selected, DWORD timeoutMs) {
+    return excel.PumpUntil(
+        [&] {
+            const auto tabs = Tabs();
+            if (Names(tabs) != names) return false;
+            if (selected.empty()) return true;
+            return std::any_of(tabs.begin(), tabs.end(), [&](const Tab& t) { return t.selected && t.name == selected; });
+        },
+        timeoutMs);
+}
+
+bool Session::WaitForNoStrip(DWORD timeoutMs) {
+    return excel.PumpUntil([&] { return !excel.Bar(kHostBar) && !Form(); }, timeoutMs);
+}
+
+void Session::Click(POINT screen, Button button) {
+    HWND target = TabWindow();
+    if (!target) return;
+    POINT client = screen;
+    ::ScreenToClient(target, &client);
+    const LPARAM at = MAKELPARAM(client.x, client.y);
+    const bool left = button == Button::Left;
+    ::PostMessageW(target, WM_MOUSEMOVE, 0, at);
+    ::PostMessageW(target, left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, left ? MK_LBUTTON : MK_RBUTTON, at);
+    ::PostMessageW(target, left ? WM_LBUTTONUP : WM_RBUTTONUP, 0, at);
+    excel.PumpFor(30);
+}
+
+POINT Session::TabCentre(const std::wstring& name) const {
+    for (const Tab& t : Tabs()) {
+        if (t.name == name) return POINT{(t.screen.left + t.screen.right) / 2, (t.screen.top + t.screen.bottom) / 2};
+    }
+    ADD_FAILURE_AT(__FILE__, __LINE__);
+    return POINT{-1, -1};
+}
+
+void Session::ClickTab(const std::wstring& name, Button button) { Click(TabCentre(name), button); }
+
+void Session::DoubleClickTab(const std::wstring& name) {
+    const POINT at = TabCentre(name);
+    Click(at);
+    Click(at);
+}
+
+POINT Session::EmptyStripPoint() const {
+    const auto tabs = Tabs();
+    RECT window{};
+    ::GetWindowRect(TabWindow(), &window);
+    const LONG right = tabs.empty() ? window.left : tabs.back().screen.right;
+    const LONG y = tabs.empty() ? (window.top + window.bottom) / 2 : (tabs.back().screen.top + tabs.back().screen.bottom) / 2;
+    return POINT{std::min<LONG>(right + 40, window.right - 5), y};
+}
+
+bool TickDriver::Capture(fakexl::FakeExcel& excel, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    while (!captured_ && ::GetTickCount() - start < timeoutMs) {
+        MSG msg;
+        while (!captured_ && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_TIMER && !msg.hwnd && msg.lParam) {
+                timer_ = msg;
+                captured_ = true;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (!captured_) ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    excel.PumpFor(0);
+    return captured_;
+}
+
+void TickDriver::Tick() {
+    MSG msg = timer_;
+    msg.time = ::GetTickCount();
+    ::DispatchMessageW(&msg);
+}
+
+Resources MeasureResources() {
+    Resources r;
+    r.gdi = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    r.user = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+    for (HWND top : ThreadWindows()) {
+        std::vector<HWND> all{top};
+        ::EnumChildWindows(top, Collect, reinterpret_cast<LPARAM>(&all));
+        r.windows += all.size();
+    }
+    return r;
+}
+
+size_t CountBarControls(const fakexl::FakeExcel& excel) {
+    size_t n = 0;
+    for (const auto& bar : excel.Bars()) n += bar.controls.size();
+    return n;
+}
+
+}  // namespace scen

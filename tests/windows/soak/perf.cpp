@@ -1,0 +1,114 @@
+// Figures for the idle path under Wine, through the real DLL and IDispatch:
+// OnConnection time, time and host calls per idle tick, GetIDsOfNames per
+// tick after the first. Not a test: run it through scripts/perf-wine.sh.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+using namespace scen;
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    ::QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1e3 / static_cast<double>(frequency.QuadPart);  // ms
+}
+
+double Percentile(std::vector<double> v, double p) {
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
+}
+
+void MeasureConnection(int books, int runs) {
+    Session s({.initialWorkbooks = books}, false);
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        if (!s.addin) s.addin = CreateAddin();
+        const double start = Now();
+        s.addin->OnConnection(s.excel.Application(), kAfterStartup, nullptr, nullptr);
+        times.push_back(Now() - start);
+        s.excel.PumpUntil([&] { return s.Form() != nullptr; }, 3000);
+        s.Disconnect();
+        s.excel.PumpFor(20);
+    }
+    std::printf("OnConnection, %2d workbooks: first %.2f ms, median of the next %d %.2f ms, max %.2f ms\n", books,
+                times.front(), runs - 1, Percentile({times.begin() + 1, times.end()}, 0.5),
+                *std::max_element(times.begin() + 1, times.end()));
+}
+
+void MeasureIdleTicks(int books, int ticks) {
+    Session s({.initialWorkbooks = books});
+    s.excel.PumpUntil([&] { return s.Form() != nullptr; }, 5000);
+    TickDriver driver;
+    if (!driver.Capture(s.excel)) {
+        std::printf("no timer tick seen\n");
+        return;
+    }
+    for (int i = 0; i < 50; ++i) driver.Tick();  // caches filled, nothing to repair
+    s.excel.ResetCallCounts();
+    std::vector<double> times;
+    times.reserve(static_cast<size_t>(ticks));
+    for (int i = 0; i < ticks; ++i) {
+        const double start = Now();
+        driver.Tick();
+        times.push_back(Now() - start);
+    }
+    double sum = 0;
+    for (double t : times) sum += t;
+    const double mean = sum / ticks;
+    std::printf(
+        "idle tick, %2d workbooks, %d ticks: mean %.4f ms (%.2f %% of 10 ms), median %.4f ms, p99 %.4f ms; "
+        "Invoke %.1f, GetIDsOfNames %.3f per tick\n",
+        books, ticks, mean, mean * 10.0, Percentile(times, 0.5), Percentile(times, 0.99),
+        static_cast<double>(s.excel.InvokeCount()) / ticks, static_cast<double>(s.excel.GetIDsOfNamesCount()) / ticks);
+
+    // Real 10 ms ticks for comparison: the wall clock between them is the
+    // loop's, the time inside DispatchMessage is the tick's.
+    s.excel.ResetCallCounts();
+    int real = 0;
+    double inside = 0;
+    const double start = Now();
+    while (Now() - start < 2000) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            const bool tick = msg.message == WM_TIMER && !msg.hwnd && msg.lParam;
+            const double t0 = Now();
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+            if (tick) {
+                inside += Now() - t0;
+                ++real;
+            }
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    if (real > 0) {
+        std::printf("real ticks, %2d workbooks: %d in 2 s, mean %.4f ms inside the tick; GetIDsOfNames %ld\n", books,
+                    real, inside / real, s.excel.GetIDsOfNamesCount());
+    }
+}
+
+}  // namespace
+
+int main() {
+    ::OleInitialize(nullptr);
+    if (RegisterAddin() != 0u) {
+        std::printf("registration failed\n");
+        return 1;
+    }
+    MeasureConnection(1, 21);
+    MeasureConnection(20, 21);
+    for (int books : {1, 20}) MeasureIdleTicks(books, 5000);
+    ::OleUninitialize();
+    return 0;
+}
