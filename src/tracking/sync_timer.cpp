@@ -193,8 +193,13 @@ void StartSyncTimerIfStopped() {
 
 void StopSyncTimer() {
     AddinState& s = State();
-    if (s.SyncTimerId != 0) {
-        step([&] { Plat().KillTimer(0, s.SyncTimerId); });
+    if (s.SyncTimerId == 0) return;
+    try {
+        Plat().KillTimer(0, s.SyncTimerId);
+    } catch (const HostError&) {
+        // The timer may still run: keeping its id keeps it the only one,
+        // and the next stop tries again.
+        return;
     }
     s.SyncTimerId = 0;
 }

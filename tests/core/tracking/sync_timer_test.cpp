@@ -266,11 +266,18 @@ TEST(SyncTimer, StartAndStopKeepAtMostOneTimer) {
     EXPECT_EQ(State().SyncTimerId, 0u);
     EXPECT_TRUE(world.LiveTimers().empty());
 
-    SCOPED_TRACE("a failing KillTimer still forgets the id");
+    SCOPED_TRACE("a failing KillTimer keeps the id of the timer that still runs; the next stop ends it");
     StartSyncTimerIfStopped();
+    const std::uintptr_t running = State().SyncTimerId;
     world.FailCall("Platform.KillTimer");
     StopSyncTimer();
+    EXPECT_EQ(State().SyncTimerId, running);
+    StartSyncTimerIfStopped();
+    EXPECT_EQ(world.LiveTimers().size(), 1u);
+    world.ClearFaults();
+    StopSyncTimer();
     EXPECT_EQ(State().SyncTimerId, 0u);
+    EXPECT_TRUE(world.LiveTimers().empty());
 }
 
 TEST(SyncTimer, NothingEscapesATickWhateverFails) {
