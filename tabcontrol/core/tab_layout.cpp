@@ -57,7 +57,8 @@ TabLayout ComputeTabLayout(std::span<const TabMeasure> tabs, const TabMetrics& m
     layout.client = client;
     layout.overflow = Overflows(tabs, metrics, client);
     layout.tabArea = TabAreaFor(metrics, client, layout.overflow);
-    layout.firstVisible = layout.overflow ? std::clamp(firstVisible, 0, MaxFirstVisible(tabs, metrics, layout.tabArea)) : 0;
+    layout.firstVisible =
+        layout.overflow ? std::clamp(firstVisible, 0, MaxFirstVisible(tabs, metrics, layout.tabArea)) : 0;
     layout.tabs.resize(tabs.size());
 
     const int32_t top = std::min(metrics.tabTop, client.height);

@@ -29,6 +29,8 @@ void TabStrip::ButtonDown(int16_t button, int16_t shift, float x, float y, const
     if (button == kLeftButton && keep) ClickItem(keep);
 }
 
-void TabStrip::ButtonUp(int16_t button, int16_t shift, float x, float y) { events_.MouseUp(button, shift, x, y); }
+void TabStrip::ButtonUp(int16_t button, int16_t shift, float x, float y) {
+    events_.MouseUp(button, shift, x, y);
+}
 
 }  // namespace corvane

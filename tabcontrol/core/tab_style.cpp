@@ -15,9 +15,13 @@ constexpr uint32_t kLunaText = Rgb(0, 0, 0);
 constexpr uint32_t kLunaArrow = Rgb(0, 45, 150);
 constexpr uint32_t kLunaArrowDisabled = Rgb(141, 178, 227);
 
-constexpr Fill Flat(uint32_t c) { return Fill{c, c}; }
+constexpr Fill Flat(uint32_t c) {
+    return Fill{c, c};
+}
 
-int32_t Scale(int32_t value, int32_t dpi) { return (value * dpi + 48) / 96; }
+int32_t Scale(int32_t value, int32_t dpi) {
+    return (value * dpi + 48) / 96;
+}
 
 }  // namespace
 
@@ -46,8 +50,7 @@ TabStyle ResolveTabStyle(const PaintSettings& settings, const SystemColors& syst
     // Office 2003 colours come with the 2003 property-page appearance or the
     // Office 2003 colour set; DisableLunaColors falls back to system colours
     // (the look of Excel 2002, Part 2.1).
-    const bool officeColors =
-        settings.appearance == kAppearancePropertyPage2003 || settings.color == kColorOffice2003;
+    const bool officeColors = settings.appearance == kAppearancePropertyPage2003 || settings.color == kColorOffice2003;
     style.luna = officeColors && !settings.disableLunaColors;
 
     Palette& p = style.palette;

@@ -13,9 +13,9 @@
 namespace corvane::win {
 
 // Early return on a failed HRESULT; keeps COM methods flat.
-#define CORVANE_RETURN_IF_FAILED(expr)      \
-    do {                                    \
-        const HRESULT corvane_hr_ = (expr); \
+#define CORVANE_RETURN_IF_FAILED(expr)               \
+    do {                                             \
+        const HRESULT corvane_hr_ = (expr);          \
         if (FAILED(corvane_hr_)) return corvane_hr_; \
     } while (0)
 

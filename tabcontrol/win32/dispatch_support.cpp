@@ -52,7 +52,9 @@ const VARIANT* DispatchCall::Arg(UINT index) const {
     return &params_->rgvarg[params_->cArgs - 1 - index];
 }
 
-const VARIANT* DispatchCall::PutValue() const { return hasPutValue_ ? &params_->rgvarg[0] : nullptr; }
+const VARIANT* DispatchCall::PutValue() const {
+    return hasPutValue_ ? &params_->rgvarg[0] : nullptr;
+}
 
 bool DispatchCall::Present(UINT index) const {
     const VARIANT* v = Arg(index);

@@ -61,10 +61,18 @@ private:
 
 }  // namespace
 
-void ModuleLock() { ++g_locks; }
-void ModuleUnlock() { --g_locks; }
-bool ModuleInUse() { return g_locks.load() != 0; }
-HINSTANCE ModuleInstance() { return g_instance; }
+void ModuleLock() {
+    ++g_locks;
+}
+void ModuleUnlock() {
+    --g_locks;
+}
+bool ModuleInUse() {
+    return g_locks.load() != 0;
+}
+HINSTANCE ModuleInstance() {
+    return g_instance;
+}
 
 std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
@@ -85,19 +93,19 @@ using namespace corvane::win;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
-    case DLL_PROCESS_ATTACH:
-        g_instance = instance;
-        DisableThreadLibraryCalls(instance);
-        RegisterTabViewClass();
-        break;
-    case DLL_PROCESS_DETACH:
-        // A DLL's window classes outlive it unless it unregisters them; a
-        // later load at another address would find a stale window procedure.
-        // At process exit (reserved != null) there is nothing left to protect.
-        if (!reserved) UnregisterTabViewClass();
-        break;
-    default:
-        break;
+        case DLL_PROCESS_ATTACH:
+            g_instance = instance;
+            DisableThreadLibraryCalls(instance);
+            RegisterTabViewClass();
+            break;
+        case DLL_PROCESS_DETACH:
+            // A DLL's window classes outlive it unless it unregisters them; a
+            // later load at another address would find a stale window procedure.
+            // At process exit (reserved != null) there is nothing left to protect.
+            if (!reserved) UnregisterTabViewClass();
+            break;
+        default:
+            break;
     }
     return TRUE;
 }
@@ -116,7 +124,9 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-STDAPI DllCanUnloadNow() { return ModuleInUse() ? S_FALSE : S_OK; }
+STDAPI DllCanUnloadNow() {
+    return ModuleInUse() ? S_FALSE : S_OK;
+}
 
 STDAPI DllRegisterServer() {
     try {

@@ -18,17 +18,18 @@ namespace {
 
 // $MODULE$ is replaced by the module's path, $MISC$ by kMiscStatus.
 struct RegistryEntry {
-    std::wstring key;    // under HKEY_CLASSES_ROOT
-    const wchar_t* name; // null for the default value
+    std::wstring key;     // under HKEY_CLASSES_ROOT
+    const wchar_t* name;  // null for the default value
     std::wstring value;
 };
 
-std::wstring ClsidKey() { return std::wstring(L"CLSID\\") + guid_text::kClsidTabControl; }
+std::wstring ClsidKey() {
+    return std::wstring(L"CLSID\\") + guid_text::kClsidTabControl;
+}
 
 std::vector<RegistryEntry> RegistryTable() {
     const std::wstring clsid = ClsidKey();
-    const std::wstring version =
-        std::to_wstring(kTypeLibMajor) + L"." + std::to_wstring(kTypeLibMinor);
+    const std::wstring version = std::to_wstring(kTypeLibMajor) + L"." + std::to_wstring(kTypeLibMinor);
     return {
         {clsid, nullptr, kClassDisplayName},
         {clsid + L"\\InprocServer32", nullptr, L"$MODULE$"},

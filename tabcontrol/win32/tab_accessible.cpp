@@ -115,7 +115,8 @@ public:
                 if (model.SelectedIndex() == index) state |= STATE_SYSTEM_SELECTED;
                 if (view.HotIndex() == index) state |= STATE_SYSTEM_HOTTRACKED;
                 const TabLayout& layout = view.Layout();
-                if (!layout.tabs[static_cast<size_t>(index)].visible) state |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
+                if (!layout.tabs[static_cast<size_t>(index)].visible)
+                    state |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
             }
             V_VT(pvarState) = VT_I4;
             V_I4(pvarState) = state;
@@ -209,26 +210,26 @@ public:
             const int32_t count = model.Count();
             int32_t target = 0;
             switch (navDir) {
-            case NAVDIR_FIRSTCHILD:
-                if (child != CHILDID_SELF) return E_INVALIDARG;
-                target = count > 0 ? 1 : 0;
-                break;
-            case NAVDIR_LASTCHILD:
-                if (child != CHILDID_SELF) return E_INVALIDARG;
-                target = count;
-                break;
-            case NAVDIR_NEXT:
-            case NAVDIR_RIGHT:
-                if (child == CHILDID_SELF) return S_FALSE;  // siblings of the list are the window's business
-                target = child < count ? child + 1 : 0;
-                break;
-            case NAVDIR_PREVIOUS:
-            case NAVDIR_LEFT:
-                if (child == CHILDID_SELF) return S_FALSE;
-                target = child - 1;
-                break;
-            default:
-                return S_FALSE;
+                case NAVDIR_FIRSTCHILD:
+                    if (child != CHILDID_SELF) return E_INVALIDARG;
+                    target = count > 0 ? 1 : 0;
+                    break;
+                case NAVDIR_LASTCHILD:
+                    if (child != CHILDID_SELF) return E_INVALIDARG;
+                    target = count;
+                    break;
+                case NAVDIR_NEXT:
+                case NAVDIR_RIGHT:
+                    if (child == CHILDID_SELF) return S_FALSE;  // siblings of the list are the window's business
+                    target = child < count ? child + 1 : 0;
+                    break;
+                case NAVDIR_PREVIOUS:
+                case NAVDIR_LEFT:
+                    if (child == CHILDID_SELF) return S_FALSE;
+                    target = child - 1;
+                    break;
+                default:
+                    return S_FALSE;
             }
             if (target <= 0) return S_FALSE;
             V_VT(pvarEndUpAt) = VT_I4;

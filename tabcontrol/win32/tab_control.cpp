@@ -46,37 +46,37 @@ int ScreenDpi(int axis) {
 HRESULT ImageListFrom(const VARIANT& v, HIMAGELIST& out) {
     out = nullptr;
     switch (V_VT(&v)) {
-    case VT_EMPTY:
-    case VT_NULL:
-        return S_OK;
-    case VT_ERROR:
-        return V_ERROR(&v) == DISP_E_PARAMNOTFOUND ? S_OK : DISP_E_TYPEMISMATCH;
-    case VT_UI4:
-    case VT_UINT:
-        out = reinterpret_cast<HIMAGELIST>(static_cast<UINT_PTR>(V_UI4(&v)));
-        return S_OK;
-    case VT_DISPATCH:
-    case VT_UNKNOWN: {
-        IUnknown* unknown = V_VT(&v) == VT_DISPATCH ? V_DISPATCH(&v) : V_UNKNOWN(&v);
-        if (!unknown) return S_OK;
-        ComPtr<IDispatch> list;
-        CORVANE_RETURN_IF_FAILED(unknown->QueryInterface(IID_IDispatch, list.put_void()));
-        wchar_t name[] = L"hImageList";
-        LPOLESTR names[] = {name};
-        DISPID id = DISPID_UNKNOWN;
-        CORVANE_RETURN_IF_FAILED(list->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id));
-        DISPPARAMS none{nullptr, nullptr, 0, 0};
-        Variant handle;
-        CORVANE_RETURN_IF_FAILED(list->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
-                                              handle.get(), nullptr, nullptr));
-        return ImageListFrom(*handle.get(), out);
-    }
-    default: {
-        Variant number;
-        if (FAILED(VariantChangeType(number.get(), const_cast<VARIANT*>(&v), 0, VT_I4))) return DISP_E_TYPEMISMATCH;
-        out = reinterpret_cast<HIMAGELIST>(static_cast<INT_PTR>(V_I4(number.get())));
-        return S_OK;
-    }
+        case VT_EMPTY:
+        case VT_NULL:
+            return S_OK;
+        case VT_ERROR:
+            return V_ERROR(&v) == DISP_E_PARAMNOTFOUND ? S_OK : DISP_E_TYPEMISMATCH;
+        case VT_UI4:
+        case VT_UINT:
+            out = reinterpret_cast<HIMAGELIST>(static_cast<UINT_PTR>(V_UI4(&v)));
+            return S_OK;
+        case VT_DISPATCH:
+        case VT_UNKNOWN: {
+            IUnknown* unknown = V_VT(&v) == VT_DISPATCH ? V_DISPATCH(&v) : V_UNKNOWN(&v);
+            if (!unknown) return S_OK;
+            ComPtr<IDispatch> list;
+            CORVANE_RETURN_IF_FAILED(unknown->QueryInterface(IID_IDispatch, list.put_void()));
+            wchar_t name[] = L"hImageList";
+            LPOLESTR names[] = {name};
+            DISPID id = DISPID_UNKNOWN;
+            CORVANE_RETURN_IF_FAILED(list->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id));
+            DISPPARAMS none{nullptr, nullptr, 0, 0};
+            Variant handle;
+            CORVANE_RETURN_IF_FAILED(list->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                                  handle.get(), nullptr, nullptr));
+            return ImageListFrom(*handle.get(), out);
+        }
+        default: {
+            Variant number;
+            if (FAILED(VariantChangeType(number.get(), const_cast<VARIANT*>(&v), 0, VT_I4))) return DISP_E_TYPEMISMATCH;
+            out = reinterpret_cast<HIMAGELIST>(static_cast<INT_PTR>(V_I4(number.get())));
+            return S_OK;
+        }
     }
 }
 
@@ -154,45 +154,45 @@ HRESULT TabControl::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, 
     return GuardedInvoke([&]() -> HRESULT {
         const DispatchCall call(wFlags, pDispParams, pVarResult, puArgErr);
         switch (dispIdMember) {
-        case ctl::Item:
-            return Item(call);
-        case ctl::InsertItem:
-            return InsertItem(call);
-        case ctl::PaintManager: {
-            CORVANE_RETURN_IF_FAILED(RefusePut(call));
-            CORVANE_RETURN_IF_FAILED(call.ExpectCount(0, 0));
-            ComPtr<IDispatch> manager = NewPaintManager();
-            if (!manager) return E_OUTOFMEMORY;
-            return call.ReturnObject(manager.get());
-        }
-        case ctl::SetImageList:
-            return SetImageList(call);
-        case ctl::RemoveItem:
-            return RemoveItem(call);
-        case ctl::RemoveAll:
-            return RemoveAll(call);
-        case ctl::ItemCount:
-            return ItemCount(call);
-        case ctl::HitTest:
-            return HitTest(call);
-        case ctl::SelectedItem:
-            return SelectedItem(call);
-        case ctl::Appearance:
-            return Appearance(call);
-        case ctl::hWnd:
-            return Hwnd(call);
-        case ctl::AttachTo:
-            return AttachTo(call);
-        case ctl::Left:
-            return PlacementProperty(call, &TwipsRect::left);
-        case ctl::Top:
-            return PlacementProperty(call, &TwipsRect::top);
-        case ctl::Width:
-            return PlacementProperty(call, &TwipsRect::width);
-        case ctl::Height:
-            return PlacementProperty(call, &TwipsRect::height);
-        default:
-            return DISP_E_MEMBERNOTFOUND;
+            case ctl::Item:
+                return Item(call);
+            case ctl::InsertItem:
+                return InsertItem(call);
+            case ctl::PaintManager: {
+                CORVANE_RETURN_IF_FAILED(RefusePut(call));
+                CORVANE_RETURN_IF_FAILED(call.ExpectCount(0, 0));
+                ComPtr<IDispatch> manager = NewPaintManager();
+                if (!manager) return E_OUTOFMEMORY;
+                return call.ReturnObject(manager.get());
+            }
+            case ctl::SetImageList:
+                return SetImageList(call);
+            case ctl::RemoveItem:
+                return RemoveItem(call);
+            case ctl::RemoveAll:
+                return RemoveAll(call);
+            case ctl::ItemCount:
+                return ItemCount(call);
+            case ctl::HitTest:
+                return HitTest(call);
+            case ctl::SelectedItem:
+                return SelectedItem(call);
+            case ctl::Appearance:
+                return Appearance(call);
+            case ctl::hWnd:
+                return Hwnd(call);
+            case ctl::AttachTo:
+                return AttachTo(call);
+            case ctl::Left:
+                return PlacementProperty(call, &TwipsRect::left);
+            case ctl::Top:
+                return PlacementProperty(call, &TwipsRect::top);
+            case ctl::Width:
+                return PlacementProperty(call, &TwipsRect::width);
+            case ctl::Height:
+                return PlacementProperty(call, &TwipsRect::height);
+            default:
+                return DISP_E_MEMBERNOTFOUND;
         }
     });
 }
@@ -256,12 +256,14 @@ HRESULT TabControl::RemoveAll(const DispatchCall& call) {
 }
 
 HRESULT TabControl::ItemCount(const DispatchCall& call) {
-    return LongProperty(call, [&] { return static_cast<LONG>(strip_.Model().Count()); }, [&](LONG count) {
-        if (count < 0) return E_INVALIDARG;
-        strip_.Model().Resize(count);
-        ListChanged();
-        return S_OK;
-    });
+    return LongProperty(
+        call, [&] { return static_cast<LONG>(strip_.Model().Count()); },
+        [&](LONG count) {
+            if (count < 0) return E_INVALIDARG;
+            strip_.Model().Resize(count);
+            ListChanged();
+            return S_OK;
+        });
 }
 
 // HitTest(x, y) in client pixels, the unit of MouseDown and MouseUp.
@@ -279,19 +281,23 @@ HRESULT TabControl::HitTest(const DispatchCall& call) {
 }
 
 HRESULT TabControl::SelectedItem(const DispatchCall& call) {
-    return LongProperty(call, [&] { return static_cast<LONG>(strip_.Model().SelectedIndex()); }, [&](LONG index) {
-        const ItemRef item = strip_.Model().At(index);
-        if (!item) return DISP_E_BADINDEX;
-        return SelectItem(item);
-    });
+    return LongProperty(
+        call, [&] { return static_cast<LONG>(strip_.Model().SelectedIndex()); },
+        [&](LONG index) {
+            const ItemRef item = strip_.Model().At(index);
+            if (!item) return DISP_E_BADINDEX;
+            return SelectItem(item);
+        });
 }
 
 HRESULT TabControl::Appearance(const DispatchCall& call) {
-    return LongProperty(call, [&] { return static_cast<LONG>(paint_.appearance); }, [&](LONG value) {
-        paint_.appearance = value;
-        PaintChanged();
-        return S_OK;
-    });
+    return LongProperty(
+        call, [&] { return static_cast<LONG>(paint_.appearance); },
+        [&](LONG value) {
+            paint_.appearance = value;
+            PaintChanged();
+            return S_OK;
+        });
 }
 
 HRESULT TabControl::Hwnd(const DispatchCall& call) {
@@ -317,12 +323,14 @@ HRESULT TabControl::AttachTo(const DispatchCall& call) {
 }
 
 HRESULT TabControl::PlacementProperty(const DispatchCall& call, int32_t TwipsRect::*field) {
-    return LongProperty(call, [&] { return static_cast<LONG>(placement_.*field); }, [&](LONG twips) {
-        if ((field == &TwipsRect::width || field == &TwipsRect::height) && twips < 0) return E_INVALIDARG;
-        placement_.*field = twips;
-        if (view_) view_->Move(PlacementPixels());
-        return S_OK;
-    });
+    return LongProperty(
+        call, [&] { return static_cast<LONG>(placement_.*field); },
+        [&](LONG twips) {
+            if ((field == &TwipsRect::width || field == &TwipsRect::height) && twips < 0) return E_INVALIDARG;
+            placement_.*field = twips;
+            if (view_) view_->Move(PlacementPixels());
+            return S_OK;
+        });
 }
 
 RECT TabControl::PlacementPixels() const {
@@ -336,8 +344,9 @@ RECT TabControl::PlacementPixels() const {
 void TabControl::PlacementFromPixels(const RECT& pixels) {
     const int dpiX = ScreenDpi(LOGPIXELSX);
     const int dpiY = ScreenDpi(LOGPIXELSY);
-    placement_ = TwipsRect{MulDiv(pixels.left, 1440, dpiX), MulDiv(pixels.top, 1440, dpiY),
-                           MulDiv(pixels.right - pixels.left, 1440, dpiX), MulDiv(pixels.bottom - pixels.top, 1440, dpiY)};
+    placement_ =
+        TwipsRect{MulDiv(pixels.left, 1440, dpiX), MulDiv(pixels.top, 1440, dpiY),
+                  MulDiv(pixels.right - pixels.left, 1440, dpiX), MulDiv(pixels.bottom - pixels.top, 1440, dpiY)};
 }
 
 // --- shared with the item, paint manager and colour set objects
@@ -369,11 +378,17 @@ ComPtr<IDispatch> TabControl::ItemObject(const ItemRef& item) {
     return object;
 }
 
-void TabControl::ForgetItemObject(const TabItemState* item) { itemObjects_.erase(item); }
+void TabControl::ForgetItemObject(const TabItemState* item) {
+    itemObjects_.erase(item);
+}
 
-ComPtr<IDispatch> TabControl::NewPaintManager() { return ComPtr<IDispatch>::Adopt(NewPaintManagerObject(*this)); }
+ComPtr<IDispatch> TabControl::NewPaintManager() {
+    return ComPtr<IDispatch>::Adopt(NewPaintManagerObject(*this));
+}
 
-ComPtr<IDispatch> TabControl::NewColorSet() { return ComPtr<IDispatch>::Adopt(NewColorSetObject(*this)); }
+ComPtr<IDispatch> TabControl::NewColorSet() {
+    return ComPtr<IDispatch>::Adopt(NewColorSetObject(*this));
+}
 
 // --- events
 

@@ -34,11 +34,10 @@ namespace corvane::win {
 
 class TabView;
 
-class TabControl final
-    : public ComObject<IDispatch, IOleObject, IOleInPlaceObject, IOleControl, IPersistStreamInit,
-                       IConnectionPointContainer, IProvideClassInfo2>,
-      private TabStripEvents,
-      private TabViewHost {
+class TabControl final : public ComObject<IDispatch, IOleObject, IOleInPlaceObject, IOleControl, IPersistStreamInit,
+                                          IConnectionPointContainer, IProvideClassInfo2>,
+                         private TabStripEvents,
+                         private TabViewHost {
 public:
     // Design size of TabSeclect (4695 x 375 twips) in HIMETRIC.
     static constexpr SIZEL kDefaultExtent{4695 * 2540 / 1440, 375 * 2540 / 1440};
@@ -53,9 +52,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
                                             DISPID* rgDispId) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                                     DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
-                                     UINT* puArgErr) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+                                     VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
     // IOleObject
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* pClientSite) override;
@@ -66,8 +64,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetMoniker(DWORD dwAssign, DWORD dwWhichMoniker, IMoniker** ppmk) override;
     HRESULT STDMETHODCALLTYPE InitFromData(IDataObject* pDataObject, BOOL fCreation, DWORD dwReserved) override;
     HRESULT STDMETHODCALLTYPE GetClipboardData(DWORD dwReserved, IDataObject** ppDataObject) override;
-    HRESULT STDMETHODCALLTYPE DoVerb(LONG iVerb, LPMSG lpmsg, IOleClientSite* pActiveSite, LONG lindex,
-                                     HWND hwndParent, LPCRECT lprcPosRect) override;
+    HRESULT STDMETHODCALLTYPE DoVerb(LONG iVerb, LPMSG lpmsg, IOleClientSite* pActiveSite, LONG lindex, HWND hwndParent,
+                                     LPCRECT lprcPosRect) override;
     HRESULT STDMETHODCALLTYPE EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) override;
     HRESULT STDMETHODCALLTYPE Update() override;
     HRESULT STDMETHODCALLTYPE IsUpToDate() override;
@@ -114,8 +112,8 @@ public:
     // --- used by the item, paint manager and colour set objects
     TabStrip& Strip() { return strip_; }
     PaintSettings& Paint() { return paint_; }
-    void PaintChanged();                 // after a change to Paint()
-    void ItemChanged();                  // after a change to an item's data
+    void PaintChanged();  // after a change to Paint()
+    void ItemChanged();   // after a change to an item's data
     HRESULT SelectItem(const ItemRef& item);
     ComPtr<IDispatch> ItemObject(const ItemRef& item);  // the one object of an item
     void ForgetItemObject(const TabItemState* item);
@@ -183,7 +181,7 @@ private:
     ComPtr<IOleClientSite> site_;
     ComPtr<IOleInPlaceSite> inPlaceSite_;  // while in-place active through a site
     ComPtr<IOleAdviseHolder> adviseHolder_;
-    SIZEL extent_;  // HIMETRIC
+    SIZEL extent_;                          // HIMETRIC
     TwipsRect placement_{0, 0, 4695, 375};  // the design geometry of TabSeclect
     std::shared_ptr<TabView> view_;
 };

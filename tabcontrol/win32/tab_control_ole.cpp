@@ -55,7 +55,9 @@ HRESULT TabControl::GetClientSite(IOleClientSite** ppClientSite) {
     return S_OK;
 }
 
-HRESULT TabControl::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
+HRESULT TabControl::SetHostNames(LPCOLESTR, LPCOLESTR) {
+    return S_OK;
+}
 
 HRESULT TabControl::Close(DWORD dwSaveOption) {
     ComPtr<TabControl> keep(this);
@@ -65,14 +67,18 @@ HRESULT TabControl::Close(DWORD dwSaveOption) {
     return S_OK;
 }
 
-HRESULT TabControl::SetMoniker(DWORD, IMoniker*) { return E_NOTIMPL; }
+HRESULT TabControl::SetMoniker(DWORD, IMoniker*) {
+    return E_NOTIMPL;
+}
 
 HRESULT TabControl::GetMoniker(DWORD, DWORD, IMoniker** ppmk) {
     if (ppmk) *ppmk = nullptr;
     return E_NOTIMPL;
 }
 
-HRESULT TabControl::InitFromData(IDataObject*, BOOL, DWORD) { return E_NOTIMPL; }
+HRESULT TabControl::InitFromData(IDataObject*, BOOL, DWORD) {
+    return E_NOTIMPL;
+}
 
 HRESULT TabControl::GetClipboardData(DWORD, IDataObject** ppDataObject) {
     if (ppDataObject) *ppDataObject = nullptr;
@@ -82,21 +88,21 @@ HRESULT TabControl::GetClipboardData(DWORD, IDataObject** ppDataObject) {
 HRESULT TabControl::DoVerb(LONG iVerb, LPMSG, IOleClientSite*, LONG, HWND hwndParent, LPCRECT lprcPosRect) {
     try {
         switch (iVerb) {
-        case OLEIVERB_PRIMARY:
-        case OLEIVERB_SHOW:
-        case OLEIVERB_INPLACEACTIVATE:
-        case OLEIVERB_UIACTIVATE: {
-            // UI activation would mean taking the focus, which the strip
-            // never does (tab_view.h); in-place activation is all there is.
-            CORVANE_RETURN_IF_FAILED(InPlaceActivate(hwndParent, lprcPosRect));
-            if (view_) view_->Show(true);
-            return S_OK;
-        }
-        case OLEIVERB_HIDE:
-            if (view_) view_->Show(false);
-            return S_OK;
-        default:
-            return E_NOTIMPL;
+            case OLEIVERB_PRIMARY:
+            case OLEIVERB_SHOW:
+            case OLEIVERB_INPLACEACTIVATE:
+            case OLEIVERB_UIACTIVATE: {
+                // UI activation would mean taking the focus, which the strip
+                // never does (tab_view.h); in-place activation is all there is.
+                CORVANE_RETURN_IF_FAILED(InPlaceActivate(hwndParent, lprcPosRect));
+                if (view_) view_->Show(true);
+                return S_OK;
+            }
+            case OLEIVERB_HIDE:
+                if (view_) view_->Show(false);
+                return S_OK;
+            default:
+                return E_NOTIMPL;
         }
     } catch (...) {
         return E_OUTOFMEMORY;
@@ -160,9 +166,13 @@ HRESULT TabControl::EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) {
     return OleRegEnumVerbs(kClsidTabControl, ppEnumOleVerb);
 }
 
-HRESULT TabControl::Update() { return S_OK; }
+HRESULT TabControl::Update() {
+    return S_OK;
+}
 
-HRESULT TabControl::IsUpToDate() { return S_OK; }
+HRESULT TabControl::IsUpToDate() {
+    return S_OK;
+}
 
 HRESULT TabControl::GetUserClassID(CLSID* pClsid) {
     if (!pClsid) return E_POINTER;
@@ -215,7 +225,9 @@ HRESULT TabControl::GetMiscStatus(DWORD, DWORD* pdwStatus) {
     return S_OK;
 }
 
-HRESULT TabControl::SetColorScheme(LOGPALETTE*) { return E_NOTIMPL; }
+HRESULT TabControl::SetColorScheme(LOGPALETTE*) {
+    return E_NOTIMPL;
+}
 
 // --- IOleWindow / IOleInPlaceObject
 
@@ -225,7 +237,9 @@ HRESULT TabControl::GetWindow(HWND* phwnd) {
     return *phwnd ? S_OK : E_FAIL;
 }
 
-HRESULT TabControl::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+HRESULT TabControl::ContextSensitiveHelp(BOOL) {
+    return E_NOTIMPL;
+}
 
 HRESULT TabControl::InPlaceDeactivate() {
     if (!view_) return S_OK;
@@ -239,7 +253,9 @@ HRESULT TabControl::InPlaceDeactivate() {
     return S_OK;
 }
 
-HRESULT TabControl::UIDeactivate() { return S_OK; }
+HRESULT TabControl::UIDeactivate() {
+    return S_OK;
+}
 
 // The clip rectangle is not applied: the container's own window clips its
 // children (the form never shows the strip partly covered).
@@ -250,7 +266,9 @@ HRESULT TabControl::SetObjectRects(LPCRECT lprcPosRect, LPCRECT) {
     return S_OK;
 }
 
-HRESULT TabControl::ReactivateAndUndo() { return E_NOTIMPL; }
+HRESULT TabControl::ReactivateAndUndo() {
+    return E_NOTIMPL;
+}
 
 // --- IOleControl
 
@@ -262,9 +280,13 @@ HRESULT TabControl::GetControlInfo(CONTROLINFO* pCI) {
     return S_OK;
 }
 
-HRESULT TabControl::OnMnemonic(MSG*) { return E_NOTIMPL; }
+HRESULT TabControl::OnMnemonic(MSG*) {
+    return E_NOTIMPL;
+}
 
-HRESULT TabControl::OnAmbientPropertyChange(DISPID) { return S_OK; }
+HRESULT TabControl::OnAmbientPropertyChange(DISPID) {
+    return S_OK;
+}
 
 HRESULT TabControl::FreezeEvents(BOOL bFreeze) {
     if (bFreeze) {
@@ -283,7 +305,9 @@ HRESULT TabControl::GetClassID(CLSID* pClassID) {
     return S_OK;
 }
 
-HRESULT TabControl::IsDirty() { return dirty_ ? S_OK : S_FALSE; }
+HRESULT TabControl::IsDirty() {
+    return dirty_ ? S_OK : S_FALSE;
+}
 
 HRESULT TabControl::Load(LPSTREAM pStm) {
     if (!pStm) return E_POINTER;

@@ -37,8 +37,7 @@ public:
         if (iTInfo != 0) return DISP_E_BADINDEX;
         return ModuleTypeInfo(Diid, ppTInfo);
     }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID,
-                                            DISPID* rgDispId) override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
         return LookupDispatchNames(std::span<const DispatchMember>(Members, Count), rgszNames, cNames, rgDispId);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -63,8 +62,7 @@ constexpr DispatchMember kItemMembers[] = {
     {L"Image", item_id::Image},     {L"ToolTip", item_id::ToolTip},
 };
 
-class TabItemObject final
-    : public DispatchObject<kDiidTabControlItem, kItemMembers, std::size(kItemMembers)> {
+class TabItemObject final : public DispatchObject<kDiidTabControlItem, kItemMembers, std::size(kItemMembers)> {
 public:
     TabItemObject(TabControl& control, ItemRef item) : DispatchObject(control), item_(std::move(item)) {}
     ~TabItemObject() override { Control().ForgetItemObject(item_.get()); }
@@ -73,35 +71,42 @@ protected:
     HRESULT Member(DISPID id, const DispatchCall& call) override {
         TabItemState& item = *item_;
         switch (id) {
-        case item_id::Caption:
-            return StringProperty(call, [&] { return item.caption; }, [&](std::wstring v) {
-                item.caption = std::move(v);
-                Control().ItemChanged();
-                return S_OK;
-            });
-        case item_id::ToolTip:
-            return StringProperty(call, [&] { return item.toolTip; }, [&](std::wstring v) {
-                item.toolTip = std::move(v);
-                Control().ItemChanged();
-                return S_OK;
-            });
-        case item_id::Image:
-            return LongProperty(call, [&] { return item.image; }, [&](LONG v) {
-                item.image = v;
-                Control().ItemChanged();
-                return S_OK;
-            });
-        case item_id::Index:
-            CORVANE_RETURN_IF_FAILED(RefusePut(call));
-            CORVANE_RETURN_IF_FAILED(call.ExpectCount(0, 0));
-            return call.ReturnLong(Control().Strip().Model().IndexOf(&item));
-        case item_id::Selected:
-            // Setting False does nothing: one tab stays selected until
-            // another one is (a Codejock item behaves the same way).
-            return BoolProperty(call, [&] { return Control().Strip().Model().Selected() == item_; },
-                                [&](bool v) { return v ? Control().SelectItem(item_) : S_OK; });
-        default:
-            return DISP_E_MEMBERNOTFOUND;
+            case item_id::Caption:
+                return StringProperty(
+                    call, [&] { return item.caption; },
+                    [&](std::wstring v) {
+                        item.caption = std::move(v);
+                        Control().ItemChanged();
+                        return S_OK;
+                    });
+            case item_id::ToolTip:
+                return StringProperty(
+                    call, [&] { return item.toolTip; },
+                    [&](std::wstring v) {
+                        item.toolTip = std::move(v);
+                        Control().ItemChanged();
+                        return S_OK;
+                    });
+            case item_id::Image:
+                return LongProperty(
+                    call, [&] { return item.image; },
+                    [&](LONG v) {
+                        item.image = v;
+                        Control().ItemChanged();
+                        return S_OK;
+                    });
+            case item_id::Index:
+                CORVANE_RETURN_IF_FAILED(RefusePut(call));
+                CORVANE_RETURN_IF_FAILED(call.ExpectCount(0, 0));
+                return call.ReturnLong(Control().Strip().Model().IndexOf(&item));
+            case item_id::Selected:
+                // Setting False does nothing: a tab stays selected until another
+                // one is; the strip never ends up without a selection this way.
+                return BoolProperty(
+                    call, [&] { return Control().Strip().Model().Selected() == item_; },
+                    [&](bool v) { return v ? Control().SelectItem(item_) : S_OK; });
+            default:
+                return DISP_E_MEMBERNOTFOUND;
         }
     }
 
@@ -140,8 +145,7 @@ HRESULT ColorProperty(const DispatchCall& call, TabControl& control, std::option
         });
 }
 
-class ColorSetObject final
-    : public DispatchObject<kDiidColorSet, kColorSetMembers, std::size(kColorSetMembers)> {
+class ColorSetObject final : public DispatchObject<kDiidColorSet, kColorSetMembers, std::size(kColorSetMembers)> {
 public:
     using DispatchObject::DispatchObject;
 
@@ -149,12 +153,12 @@ protected:
     HRESULT Member(DISPID id, const DispatchCall& call) override {
         PaintSettings& paint = Control().Paint();
         switch (id) {
-        case color_id::ButtonSelected:
-            return ColorProperty(call, Control(), paint.buttonSelected, true);
-        case color_id::ButtonNormal:
-            return ColorProperty(call, Control(), paint.buttonNormal, false);
-        default:
-            return DISP_E_MEMBERNOTFOUND;
+            case color_id::ButtonSelected:
+                return ColorProperty(call, Control(), paint.buttonSelected, true);
+            case color_id::ButtonNormal:
+                return ColorProperty(call, Control(), paint.buttonNormal, false);
+            default:
+                return DISP_E_MEMBERNOTFOUND;
         }
     }
 };
@@ -178,44 +182,48 @@ protected:
     HRESULT Member(DISPID id, const DispatchCall& call) override {
         PaintSettings& paint = Control().Paint();
         switch (id) {
-        case pm_id::Appearance:
-            return Long(call, paint.appearance);
-        case pm_id::Color:
-            return Long(call, paint.color);
-        case pm_id::BoldSelected:
-            return Flag(call, paint.boldSelected);
-        case pm_id::HotTracking:
-            return Flag(call, paint.hotTracking);
-        case pm_id::ShowIcons:
-            return Flag(call, paint.showIcons);
-        case pm_id::DisableLunaColors:
-            return Flag(call, paint.disableLunaColors);
-        case pm_id::ColorSet: {
-            CORVANE_RETURN_IF_FAILED(RefusePut(call));
-            CORVANE_RETURN_IF_FAILED(call.ExpectCount(0, 0));
-            ComPtr<IDispatch> colors = Control().NewColorSet();
-            if (!colors) return E_OUTOFMEMORY;
-            return call.ReturnObject(colors.get());
-        }
-        default:
-            return DISP_E_MEMBERNOTFOUND;
+            case pm_id::Appearance:
+                return Long(call, paint.appearance);
+            case pm_id::Color:
+                return Long(call, paint.color);
+            case pm_id::BoldSelected:
+                return Flag(call, paint.boldSelected);
+            case pm_id::HotTracking:
+                return Flag(call, paint.hotTracking);
+            case pm_id::ShowIcons:
+                return Flag(call, paint.showIcons);
+            case pm_id::DisableLunaColors:
+                return Flag(call, paint.disableLunaColors);
+            case pm_id::ColorSet: {
+                CORVANE_RETURN_IF_FAILED(RefusePut(call));
+                CORVANE_RETURN_IF_FAILED(call.ExpectCount(0, 0));
+                ComPtr<IDispatch> colors = Control().NewColorSet();
+                if (!colors) return E_OUTOFMEMORY;
+                return call.ReturnObject(colors.get());
+            }
+            default:
+                return DISP_E_MEMBERNOTFOUND;
         }
     }
 
 private:
     HRESULT Long(const DispatchCall& call, int32_t& setting) {
-        return LongProperty(call, [&] { return static_cast<LONG>(setting); }, [&](LONG v) {
-            setting = v;
-            Control().PaintChanged();
-            return S_OK;
-        });
+        return LongProperty(
+            call, [&] { return static_cast<LONG>(setting); },
+            [&](LONG v) {
+                setting = v;
+                Control().PaintChanged();
+                return S_OK;
+            });
     }
     HRESULT Flag(const DispatchCall& call, bool& setting) {
-        return BoolProperty(call, [&] { return setting; }, [&](bool v) {
-            setting = v;
-            Control().PaintChanged();
-            return S_OK;
-        });
+        return BoolProperty(
+            call, [&] { return setting; },
+            [&](bool v) {
+                setting = v;
+                Control().PaintChanged();
+                return S_OK;
+            });
     }
 };
 
@@ -225,8 +233,12 @@ IDispatch* NewTabItemObject(TabControl& control, const ItemRef& item) {
     return new (std::nothrow) TabItemObject(control, item);
 }
 
-IDispatch* NewPaintManagerObject(TabControl& control) { return new (std::nothrow) PaintManagerObject(control); }
+IDispatch* NewPaintManagerObject(TabControl& control) {
+    return new (std::nothrow) PaintManagerObject(control);
+}
 
-IDispatch* NewColorSetObject(TabControl& control) { return new (std::nothrow) ColorSetObject(control); }
+IDispatch* NewColorSetObject(TabControl& control) {
+    return new (std::nothrow) ColorSetObject(control);
+}
 
 }  // namespace corvane::win

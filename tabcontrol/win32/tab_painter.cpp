@@ -33,8 +33,8 @@ std::vector<POINT> TabOutline(const Rect& b, TabShape shape, int32_t slant) {
     if (shape == TabShape::Excel) {
         return {{b.left, bottom}, {b.left + slant, b.top}, {right - slant, b.top}, {right, bottom}};
     }
-    return {{b.left, bottom}, {b.left, b.top + 2}, {b.left + 2, b.top}, {right - 2, b.top}, {right, b.top + 2},
-            {right, bottom}};
+    return {{b.left, bottom},   {b.left, b.top + 2}, {b.left + 2, b.top},
+            {right - 2, b.top}, {right, b.top + 2},  {right, bottom}};
 }
 
 const Fill& TabFill(const PaintRequest& r, int32_t index, bool selected) {

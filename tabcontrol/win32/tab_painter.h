@@ -18,10 +18,10 @@ struct PaintRequest {
     const TabMetrics& metrics;
     const TabStyle& style;
     const TabModel& model;
-    HFONT font;        // may be null: the stock GUI font is used
-    HFONT boldFont;    // for the selected tab when style.boldSelected
-    HIMAGELIST images; // null when icons are off or no list is attached
-    int32_t hot;       // the tab under the pointer, -1 for none
+    HFONT font;         // may be null: the stock GUI font is used
+    HFONT boldFont;     // for the selected tab when style.boldSelected
+    HIMAGELIST images;  // null when icons are off or no list is attached
+    int32_t hot;        // the tab under the pointer, -1 for none
 };
 
 void PaintTabStrip(HDC dc, const PaintRequest& request);

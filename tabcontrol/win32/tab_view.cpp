@@ -24,9 +24,13 @@ int16_t ShiftState(WPARAM keys) {
     return shift;
 }
 
-Point PointFrom(LPARAM lParam) { return Point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
+Point PointFrom(LPARAM lParam) {
+    return Point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+}
 
-RECT ToRect(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+RECT ToRect(const Rect& r) {
+    return RECT{r.left, r.top, r.right, r.bottom};
+}
 
 int32_t ScreenDpi() {
     WindowDc screen(nullptr);
@@ -69,7 +73,9 @@ void RegisterTabViewClass() {
     RegisterClassExW(&wc);  // ERROR_CLASS_ALREADY_EXISTS is fine
 }
 
-void UnregisterTabViewClass() { UnregisterClassW(kClassName, ModuleInstance()); }
+void UnregisterTabViewClass() {
+    UnregisterClassW(kClassName, ModuleInstance());
+}
 
 TabView::TabView(TabViewHost& host) : host_(&host) {}
 
@@ -240,8 +246,14 @@ void TabView::SelectFromAccessibility(const ItemRef& item) {
 void TabView::PaintTo(HDC dc) {
     if (!Alive()) return;
     EnsureLayout();
-    PaintRequest request{layout_, metrics_, style_, host_->ViewModel(), font_.get(), boldFont_.get(),
-                         style_.showIcons ? host_->ViewImageList() : nullptr, style_.hotTracking ? hot_ : -1};
+    PaintRequest request{layout_,
+                         metrics_,
+                         style_,
+                         host_->ViewModel(),
+                         font_.get(),
+                         boldFont_.get(),
+                         style_.showIcons ? host_->ViewImageList() : nullptr,
+                         style_.hotTracking ? hot_ : -1};
     PaintTabStrip(dc, request);
 }
 
@@ -274,62 +286,62 @@ LRESULT CALLBACK TabView::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 LRESULT TabView::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     const HWND hwnd = hwnd_;
     switch (msg) {
-    case WM_CREATE:
-        OnCreate();
-        return 0;
-    case WM_NCDESTROY:
-        OnNcDestroy();
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
-    case WM_ERASEBKGND:
-        return 1;  // WM_PAINT covers every pixel
-    case WM_PAINT:
-        OnPaint();
-        return 0;
-    case WM_PRINTCLIENT:
-        PaintTo(reinterpret_cast<HDC>(wParam));
-        return 0;
-    case WM_SIZE:
-        OnSize();
-        return 0;
-    case WM_LBUTTONDOWN:
-        OnButtonDown(kLeftButton, wParam, PointFrom(lParam));
-        return 0;
-    case WM_RBUTTONDOWN:
-        OnButtonDown(kRightButton, wParam, PointFrom(lParam));
-        return 0;
-    case WM_MBUTTONDOWN:
-        OnButtonDown(kMiddleButton, wParam, PointFrom(lParam));
-        return 0;
-    case WM_LBUTTONUP:
-        OnButtonUp(kLeftButton, wParam, PointFrom(lParam));
-        return 0;
-    case WM_RBUTTONUP:
-        OnButtonUp(kRightButton, wParam, PointFrom(lParam));
-        return 0;
-    case WM_MBUTTONUP:
-        OnButtonUp(kMiddleButton, wParam, PointFrom(lParam));
-        return 0;
-    case WM_MOUSEMOVE:
-        OnMouseMove(PointFrom(lParam));
-        return 0;
-    case WM_MOUSELEAVE:
-        OnMouseLeave();
-        return 0;
-    case WM_CAPTURECHANGED:
-        OnCaptureChanged();
-        return 0;
-    case WM_NOTIFY:
-        return OnNotify(reinterpret_cast<NMHDR*>(lParam));
-    case WM_GETOBJECT:
-        return OnGetObject(wParam, lParam);
-    case WM_SYSCOLORCHANGE:
-        StyleChanged();
-        return 0;
-    case WM_CORVANE_DEFAULT_ACTION:
-        OnDefaultAction();
-        return 0;
-    default:
-        return DefWindowProcW(hwnd, msg, wParam, lParam);
+        case WM_CREATE:
+            OnCreate();
+            return 0;
+        case WM_NCDESTROY:
+            OnNcDestroy();
+            return DefWindowProcW(hwnd, msg, wParam, lParam);
+        case WM_ERASEBKGND:
+            return 1;  // WM_PAINT covers every pixel
+        case WM_PAINT:
+            OnPaint();
+            return 0;
+        case WM_PRINTCLIENT:
+            PaintTo(reinterpret_cast<HDC>(wParam));
+            return 0;
+        case WM_SIZE:
+            OnSize();
+            return 0;
+        case WM_LBUTTONDOWN:
+            OnButtonDown(kLeftButton, wParam, PointFrom(lParam));
+            return 0;
+        case WM_RBUTTONDOWN:
+            OnButtonDown(kRightButton, wParam, PointFrom(lParam));
+            return 0;
+        case WM_MBUTTONDOWN:
+            OnButtonDown(kMiddleButton, wParam, PointFrom(lParam));
+            return 0;
+        case WM_LBUTTONUP:
+            OnButtonUp(kLeftButton, wParam, PointFrom(lParam));
+            return 0;
+        case WM_RBUTTONUP:
+            OnButtonUp(kRightButton, wParam, PointFrom(lParam));
+            return 0;
+        case WM_MBUTTONUP:
+            OnButtonUp(kMiddleButton, wParam, PointFrom(lParam));
+            return 0;
+        case WM_MOUSEMOVE:
+            OnMouseMove(PointFrom(lParam));
+            return 0;
+        case WM_MOUSELEAVE:
+            OnMouseLeave();
+            return 0;
+        case WM_CAPTURECHANGED:
+            OnCaptureChanged();
+            return 0;
+        case WM_NOTIFY:
+            return OnNotify(reinterpret_cast<NMHDR*>(lParam));
+        case WM_GETOBJECT:
+            return OnGetObject(wParam, lParam);
+        case WM_SYSCOLORCHANGE:
+            StyleChanged();
+            return 0;
+        case WM_CORVANE_DEFAULT_ACTION:
+            OnDefaultAction();
+            return 0;
+        default:
+            return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 }
 
@@ -342,9 +354,9 @@ void TabView::OnCreate() {
     RefreshStyle();
 
     // TTS_ALWAYSTIP: Excel's window need not be the active one.
-    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                               ModuleInstance(), nullptr);
+    tooltip_ =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, ModuleInstance(), nullptr);
     if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
 }
 
@@ -376,7 +388,9 @@ void TabView::OnPaint() {
     }
 }
 
-void TabView::OnSize() { InvalidateLayout(); }
+void TabView::OnSize() {
+    InvalidateLayout();
+}
 
 void TabView::OnButtonDown(int16_t button, WPARAM keys, Point at) {
     if (!Alive()) return;
@@ -453,7 +467,8 @@ LRESULT TabView::OnNotify(NMHDR* header) {
 }
 
 LRESULT TabView::OnGetObject(WPARAM wParam, LPARAM lParam) {
-    if (static_cast<LONG>(lParam) != OBJID_CLIENT || !Alive()) return DefWindowProcW(hwnd_, WM_GETOBJECT, wParam, lParam);
+    if (static_cast<LONG>(lParam) != OBJID_CLIENT || !Alive())
+        return DefWindowProcW(hwnd_, WM_GETOBJECT, wParam, lParam);
     ComPtr<IAccessible> accessible = ComPtr<IAccessible>::Adopt(CreateTabAccessible(weak_from_this()));
     if (!accessible) return 0;
     return LresultFromObject(IID_IAccessible, wParam, accessible.get());

@@ -58,7 +58,7 @@ public:
     const TabModel* Model() const { return host_ ? &host_->ViewModel() : nullptr; }
     int32_t HotIndex() const { return hot_; }
     std::optional<RECT> ItemScreenRect(int32_t index);  // none for a tab scrolled out of view
-    void PostDefaultAction(const ItemRef& item);  // performed from the message loop
+    void PostDefaultAction(const ItemRef& item);        // performed from the message loop
     void SelectFromAccessibility(const ItemRef& item);
 
     // Paints the whole client area into dc (WM_PAINT, WM_PRINTCLIENT).
@@ -109,8 +109,8 @@ private:
 
     int32_t hot_ = -1;
     bool trackingLeave_ = false;
-    UINT buttonsDown_ = 0;  // Button bits of the presses under way
-    bool navPress_ = false; // the press began on a navigation button
+    UINT buttonsDown_ = 0;   // Button bits of the presses under way
+    bool navPress_ = false;  // the press began on a navigation button
     std::vector<std::weak_ptr<TabItemState>> pendingClicks_;
 };
 

@@ -47,7 +47,7 @@ inline constexpr uint16_t kTypeLibMinor = 0;
 // Dispatch ids. The members of Part 6.2 keep the numbers given there.
 namespace dispid {
 
-namespace control {  // dispinterface _DTabControl
+namespace control {                 // dispinterface _DTabControl
 inline constexpr int32_t Item = 0;  // Item(Index): DISPID_VALUE
 inline constexpr int32_t InsertItem = 1;
 inline constexpr int32_t PaintManager = 2;

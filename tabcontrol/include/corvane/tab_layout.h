@@ -19,16 +19,16 @@ namespace corvane {
 
 // Device pixels, already scaled to the screen's DPI.
 struct TabMetrics {
-    int32_t stripLeft = 2;       // gap before the first tab
-    int32_t tabTop = 3;          // gap above the tabs
-    int32_t textPadding = 6;     // between a tab's edge (after any slant) and its content
+    int32_t stripLeft = 2;    // gap before the first tab
+    int32_t tabTop = 3;       // gap above the tabs
+    int32_t textPadding = 6;  // between a tab's edge (after any slant) and its content
     int32_t iconSize = 16;
-    int32_t iconGap = 3;         // between icon and text
-    int32_t slant = 0;           // horizontal run of each slanted edge (Excel shape)
-    int32_t overlap = 0;         // how far a tab reaches under its right neighbour
-    int32_t tabGap = 0;          // free space between neighbours (property-page shape)
+    int32_t iconGap = 3;  // between icon and text
+    int32_t slant = 0;    // horizontal run of each slanted edge (Excel shape)
+    int32_t overlap = 0;  // how far a tab reaches under its right neighbour
+    int32_t tabGap = 0;   // free space between neighbours (property-page shape)
     int32_t minTabWidth = 24;
-    int32_t maxTabWidth = 260;   // longer captions are cut with an ellipsis
+    int32_t maxTabWidth = 260;  // longer captions are cut with an ellipsis
     int32_t navButtonWidth = 16;
 };
 

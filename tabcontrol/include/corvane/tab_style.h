@@ -13,7 +13,9 @@
 
 namespace corvane {
 
-constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }
+constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) {
+    return r | (g << 8) | (b << 16);
+}
 
 // The paint manager's state, with the control's design-time defaults.
 struct PaintSettings {
@@ -30,13 +32,13 @@ struct PaintSettings {
 
 // The few system colours the classic palette is made of (GetSysColor).
 struct SystemColors {
-    uint32_t face = Rgb(212, 208, 200);        // COLOR_BTNFACE
-    uint32_t window = Rgb(255, 255, 255);      // COLOR_WINDOW
-    uint32_t windowText = Rgb(0, 0, 0);        // COLOR_WINDOWTEXT
-    uint32_t shadow = Rgb(128, 128, 128);      // COLOR_BTNSHADOW
-    uint32_t darkShadow = Rgb(64, 64, 64);     // COLOR_3DDKSHADOW
-    uint32_t highlight = Rgb(255, 255, 255);   // COLOR_BTNHIGHLIGHT
-    uint32_t grayText = Rgb(128, 128, 128);    // COLOR_GRAYTEXT
+    uint32_t face = Rgb(212, 208, 200);       // COLOR_BTNFACE
+    uint32_t window = Rgb(255, 255, 255);     // COLOR_WINDOW
+    uint32_t windowText = Rgb(0, 0, 0);       // COLOR_WINDOWTEXT
+    uint32_t shadow = Rgb(128, 128, 128);     // COLOR_BTNSHADOW
+    uint32_t darkShadow = Rgb(64, 64, 64);    // COLOR_3DDKSHADOW
+    uint32_t highlight = Rgb(255, 255, 255);  // COLOR_BTNHIGHLIGHT
+    uint32_t grayText = Rgb(128, 128, 128);   // COLOR_GRAYTEXT
 };
 
 enum class TabShape {
@@ -52,10 +54,10 @@ struct Fill {
 };
 
 struct Palette {
-    Fill strip;         // the empty part of the strip
+    Fill strip;  // the empty part of the strip
     Fill tabNormal;
     Fill tabSelected;
-    Fill tabHot;        // a normal tab under the pointer, with hot tracking on
+    Fill tabHot;  // a normal tab under the pointer, with hot tracking on
     uint32_t border = 0;
     uint32_t baseline = 0;
     uint32_t text = 0;

@@ -59,8 +59,8 @@ TEST(TabStrip, LeftClickOnAnotherTabRaisesBeforeItemClickThenSelectedChangedThen
     w.strip.ButtonDown(kLeftButton, 0, 70, 10, w.Tab(1));
     w.strip.ButtonUp(kLeftButton, 0, 70, 10);
 
-    EXPECT_EQ(w.events.log, (Log{L"MouseDown 1 70,10", L"BeforeItemClick Book2", L"SelectedChanged Book2",
-                                 L"MouseUp 1 70,10"}));
+    EXPECT_EQ(w.events.log,
+              (Log{L"MouseDown 1 70,10", L"BeforeItemClick Book2", L"SelectedChanged Book2", L"MouseUp 1 70,10"}));
     EXPECT_EQ(w.strip.Model().SelectedIndex(), 1);
 }
 

@@ -6,7 +6,9 @@
 namespace corvane {
 namespace {
 
-SystemColors Classic() { return SystemColors{}; }
+SystemColors Classic() {
+    return SystemColors{};
+}
 
 TEST(TabStyle, DesignDefaultIsThePropertyPageShapeInOffice2003Colours) {
     const TabStyle s = ResolveTabStyle(PaintSettings{}, Classic());

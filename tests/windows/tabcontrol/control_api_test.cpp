@@ -124,7 +124,8 @@ TEST(TabControlApi, InsertItemReturnsTheNewItemAndRemoveItemMovesLaterItemsDown)
     IDispatch* c = host->control.get();
     AddTabs(c, {L"a", L"c"});
     Variant b;
-    ASSERT_EQ(InvokeArgs(c, ctl::InsertItem, DISPATCH_METHOD, b.get(), int32_t{1}, L"b", int32_t{-1}, int32_t{0}), S_OK);
+    ASSERT_EQ(InvokeArgs(c, ctl::InsertItem, DISPATCH_METHOD, b.get(), int32_t{1}, L"b", int32_t{-1}, int32_t{0}),
+              S_OK);
     ASSERT_EQ(V_VT(b.get()), VT_DISPATCH);
     EXPECT_EQ(Caption(V_DISPATCH(b.get())), L"b");
     EXPECT_EQ(GetLong(V_DISPATCH(b.get()), item_id::Index), 1);

@@ -82,8 +82,8 @@ TEST(TabControlEvents, ADoubleClickArrivesAsTwoClicksForTheContainerToPair) {
     const POINT at = TabCentre(s.hwnd, 1);
     Click(s.hwnd, at);
     Click(s.hwnd, at);
-    EXPECT_EQ(s.events().log, (Log{L"MouseDown 1 0", L"BeforeItemClick Book2", L"SelectedChanged Book2",
-                                   L"MouseUp 1 0", L"MouseDown 1 0", L"BeforeItemClick Book2", L"MouseUp 1 0"}));
+    EXPECT_EQ(s.events().log, (Log{L"MouseDown 1 0", L"BeforeItemClick Book2", L"SelectedChanged Book2", L"MouseUp 1 0",
+                                   L"MouseDown 1 0", L"BeforeItemClick Book2", L"MouseUp 1 0"}));
 }
 
 TEST(TabControlEvents, ShiftAndCtrlAreReportedInTheShiftArgument) {

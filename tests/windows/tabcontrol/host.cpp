@@ -11,11 +11,21 @@ namespace corvane::win {
 namespace {
 std::atomic<long> g_testObjects{0};
 }
-void ModuleLock() { ++g_testObjects; }
-void ModuleUnlock() { --g_testObjects; }
-bool ModuleInUse() { return g_testObjects.load() != 0; }
-HINSTANCE ModuleInstance() { return GetModuleHandleW(nullptr); }
-std::wstring ModulePath() { return tabtest::OcxPath(); }
+void ModuleLock() {
+    ++g_testObjects;
+}
+void ModuleUnlock() {
+    --g_testObjects;
+}
+bool ModuleInUse() {
+    return g_testObjects.load() != 0;
+}
+HINSTANCE ModuleInstance() {
+    return GetModuleHandleW(nullptr);
+}
+std::wstring ModulePath() {
+    return tabtest::OcxPath();
+}
 }  // namespace corvane::win
 
 namespace tabtest {
@@ -23,7 +33,9 @@ namespace tabtest {
 namespace ev = corvane::dispid::events;
 namespace item_id = corvane::dispid::item;
 
-long LiveTestObjects() { return corvane::win::g_testObjects.load(); }
+long LiveTestObjects() {
+    return corvane::win::g_testObjects.load();
+}
 
 std::wstring ModuleDirectory() {
     wchar_t path[MAX_PATH] = L"";
@@ -32,7 +44,9 @@ std::wstring ModuleDirectory() {
     return dir.substr(0, dir.find_last_of(L"\\/"));
 }
 
-std::wstring OcxPath() { return ModuleDirectory() + L"\\Corvane.ocx"; }
+std::wstring OcxPath() {
+    return ModuleDirectory() + L"\\Corvane.ocx";
+}
 
 std::wstring SystemDirectory() {
     wchar_t path[MAX_PATH] = L"";
@@ -118,7 +132,9 @@ ComPtr<IDispatch> ItemAt(IDispatch* control, int32_t index) {
     return ComPtr<IDispatch>(V_DISPATCH(v.get()));
 }
 
-std::wstring Caption(IDispatch* item) { return item ? GetString(item, item_id::Caption) : L"<nothing>"; }
+std::wstring Caption(IDispatch* item) {
+    return item ? GetString(item, item_id::Caption) : L"<nothing>";
+}
 
 // --- EventRecorder
 
@@ -143,52 +159,53 @@ HRESULT EventRecorder::GetTypeInfo(UINT, LCID, ITypeInfo** out) {
     *out = nullptr;
     return E_NOTIMPL;
 }
-HRESULT EventRecorder::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+HRESULT EventRecorder::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+    return E_NOTIMPL;
+}
 
-HRESULT EventRecorder::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                              UINT*) {
+HRESULT EventRecorder::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
     EXPECT_EQ(flags, DISPATCH_METHOD);
     // Arguments arrive in reverse order.
     auto arg = [&](UINT i) -> VARIANT& { return params->rgvarg[params->cArgs - 1 - i]; };
     switch (id) {
-    case ev::MouseDown:
-    case ev::MouseUp: {
-        EXPECT_EQ(params->cArgs, 4u);
-        EXPECT_EQ(V_VT(&arg(0)), VT_I2) << "Button is 16-bit";
-        EXPECT_EQ(V_VT(&arg(1)), VT_I2) << "Shift is 16-bit";
-        EXPECT_EQ(V_VT(&arg(2)), VT_R4) << "x is single";
-        EXPECT_EQ(V_VT(&arg(3)), VT_R4) << "y is single";
-        const float x = V_R4(&arg(2));
-        const float y = V_R4(&arg(3));
-        log.push_back(std::wstring(id == ev::MouseDown ? L"MouseDown " : L"MouseUp ") + std::to_wstring(V_I2(&arg(0))) +
-                      L" " + std::to_wstring(V_I2(&arg(1))));
-        if (id == ev::MouseUp) {
-            lastMouseUp = POINT{static_cast<LONG>(x), static_cast<LONG>(y)};
-            if (onMouseUp) onMouseUp();
+        case ev::MouseDown:
+        case ev::MouseUp: {
+            EXPECT_EQ(params->cArgs, 4u);
+            EXPECT_EQ(V_VT(&arg(0)), VT_I2) << "Button is 16-bit";
+            EXPECT_EQ(V_VT(&arg(1)), VT_I2) << "Shift is 16-bit";
+            EXPECT_EQ(V_VT(&arg(2)), VT_R4) << "x is single";
+            EXPECT_EQ(V_VT(&arg(3)), VT_R4) << "y is single";
+            const float x = V_R4(&arg(2));
+            const float y = V_R4(&arg(3));
+            log.push_back(std::wstring(id == ev::MouseDown ? L"MouseDown " : L"MouseUp ") +
+                          std::to_wstring(V_I2(&arg(0))) + L" " + std::to_wstring(V_I2(&arg(1))));
+            if (id == ev::MouseUp) {
+                lastMouseUp = POINT{static_cast<LONG>(x), static_cast<LONG>(y)};
+                if (onMouseUp) onMouseUp();
+            }
+            return S_OK;
         }
-        return S_OK;
-    }
-    case ev::BeforeItemClick: {
-        EXPECT_EQ(params->cArgs, 2u);
-        EXPECT_EQ(V_VT(&arg(0)), VT_DISPATCH);
-        EXPECT_EQ(V_VT(&arg(1)), VT_BOOL | VT_BYREF) << "Cancel is a Boolean by reference";
-        IDispatch* item = V_DISPATCH(&arg(0));
-        log.push_back(L"BeforeItemClick " + Caption(item));
-        if (onBeforeItemClick) onBeforeItemClick(item);
-        if (cancelClicks) *V_BOOLREF(&arg(1)) = VARIANT_TRUE;
-        return S_OK;
-    }
-    case ev::SelectedChanged: {
-        EXPECT_EQ(params->cArgs, 1u);
-        EXPECT_EQ(V_VT(&arg(0)), VT_DISPATCH);
-        IDispatch* item = V_DISPATCH(&arg(0));
-        log.push_back(L"SelectedChanged " + Caption(item));
-        if (onSelectedChanged) onSelectedChanged(item);
-        return S_OK;
-    }
-    default:
-        ADD_FAILURE() << "unexpected event, DISPID " << id;
-        return S_OK;
+        case ev::BeforeItemClick: {
+            EXPECT_EQ(params->cArgs, 2u);
+            EXPECT_EQ(V_VT(&arg(0)), VT_DISPATCH);
+            EXPECT_EQ(V_VT(&arg(1)), VT_BOOL | VT_BYREF) << "Cancel is a Boolean by reference";
+            IDispatch* item = V_DISPATCH(&arg(0));
+            log.push_back(L"BeforeItemClick " + Caption(item));
+            if (onBeforeItemClick) onBeforeItemClick(item);
+            if (cancelClicks) *V_BOOLREF(&arg(1)) = VARIANT_TRUE;
+            return S_OK;
+        }
+        case ev::SelectedChanged: {
+            EXPECT_EQ(params->cArgs, 1u);
+            EXPECT_EQ(V_VT(&arg(0)), VT_DISPATCH);
+            IDispatch* item = V_DISPATCH(&arg(0));
+            log.push_back(L"SelectedChanged " + Caption(item));
+            if (onSelectedChanged) onSelectedChanged(item);
+            return S_OK;
+        }
+        default:
+            ADD_FAILURE() << "unexpected event, DISPID " << id;
+            return S_OK;
     }
 }
 
@@ -224,13 +241,19 @@ HRESULT TestSite::ShowObject() {
     calls.push_back("ShowObject");
     return S_OK;
 }
-HRESULT TestSite::OnShowWindow(BOOL) { return S_OK; }
-HRESULT TestSite::RequestNewObjectLayout() { return E_NOTIMPL; }
+HRESULT TestSite::OnShowWindow(BOOL) {
+    return S_OK;
+}
+HRESULT TestSite::RequestNewObjectLayout() {
+    return E_NOTIMPL;
+}
 HRESULT TestSite::GetWindow(HWND* phwnd) {
     *phwnd = window_;
     return S_OK;
 }
-HRESULT TestSite::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+HRESULT TestSite::ContextSensitiveHelp(BOOL) {
+    return E_NOTIMPL;
+}
 HRESULT TestSite::CanInPlaceActivate() {
     calls.push_back("CanInPlaceActivate");
     return S_OK;
@@ -256,7 +279,9 @@ HRESULT TestSite::GetWindowContext(IOleInPlaceFrame** ppFrame, IOleInPlaceUIWind
     lpFrameInfo->cAccelEntries = 0;
     return S_OK;
 }
-HRESULT TestSite::Scroll(SIZE) { return E_NOTIMPL; }
+HRESULT TestSite::Scroll(SIZE) {
+    return E_NOTIMPL;
+}
 HRESULT TestSite::OnUIDeactivate(BOOL) {
     calls.push_back("OnUIDeactivate");
     return S_OK;
@@ -265,9 +290,15 @@ HRESULT TestSite::OnInPlaceDeactivate() {
     calls.push_back("OnInPlaceDeactivate");
     return S_OK;
 }
-HRESULT TestSite::DiscardUndoState() { return E_NOTIMPL; }
-HRESULT TestSite::DeactivateAndUndo() { return E_NOTIMPL; }
-HRESULT TestSite::OnPosRectChange(LPCRECT) { return S_OK; }
+HRESULT TestSite::DiscardUndoState() {
+    return E_NOTIMPL;
+}
+HRESULT TestSite::DeactivateAndUndo() {
+    return E_NOTIMPL;
+}
+HRESULT TestSite::OnPosRectChange(LPCRECT) {
+    return S_OK;
+}
 
 // --- HostedControl
 
@@ -397,8 +428,8 @@ void AddTabs(IDispatch* control, std::initializer_list<const wchar_t*> captions)
 
 POINT TabCentre(HWND strip, int32_t index) {
     ComPtr<IAccessible> acc;
-    const HRESULT hr = AccessibleObjectFromWindow(strip, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                                  acc.put_void());
+    const HRESULT hr =
+        AccessibleObjectFromWindow(strip, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, acc.put_void());
     EXPECT_EQ(hr, S_OK) << "AccessibleObjectFromWindow: " << HresultText(hr);
     if (!acc) return POINT{-1, -1};
     VARIANT child;

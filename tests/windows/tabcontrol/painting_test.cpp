@@ -49,7 +49,9 @@ Picture Render(HWND strip) {
     return picture;
 }
 
-std::string Hex(COLORREF c) { return HresultText(static_cast<HRESULT>(c)); }
+std::string Hex(COLORREF c) {
+    return HresultText(static_cast<HRESULT>(c));
+}
 
 // A point inside tab index below its caption: the tab's own fill.
 POINT FillPoint(HWND strip, int32_t index) {
