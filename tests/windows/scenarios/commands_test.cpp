@@ -103,7 +103,9 @@ TEST_F(Commands, ARightClickOpensTheMenuOfTheTabOrOfTheStripWithTheRightEntriesG
         std::vector<bool> enabled;
         for (const auto& control : popups[0].controls) enabled.push_back(control.enabled);
         EXPECT_EQ(enabled, c.enabled);
-        if (c.onTab) EXPECT_EQ(s.excel.ActiveWorkbook(), target) << "the right-clicked tab is not selected";
+        if (c.onTab) {
+            EXPECT_EQ(s.excel.ActiveWorkbook(), target) << "the right-clicked tab is not selected";
+        }
     }
 }
 
@@ -177,7 +179,9 @@ TEST_F(Commands, DoubleClicksCloseATabsWorkbookOrCreateOneAndSlowClicksOnlySelec
         if (c.pauseMs) s.Pump(c.pauseMs);
         s.Click(at);
         EXPECT_EQ(OpenNames(s.excel), c.books);
-        if (c.onTab && c.pauseMs) EXPECT_EQ(s.excel.ActiveWorkbook(), L"Book2");
+        if (c.onTab && c.pauseMs) {
+            EXPECT_EQ(s.excel.ActiveWorkbook(), L"Book2");
+        }
         const auto active = s.excel.ActiveWorkbook();
         ASSERT_TRUE(active);
         EXPECT_TRUE(s.WaitForStrip(c.books, *active));
