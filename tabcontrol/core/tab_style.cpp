@@ -49,7 +49,7 @@ TabStyle ResolveTabStyle(const PaintSettings& settings, const SystemColors& syst
 
     // Office 2003 colours come with the 2003 property-page appearance or the
     // Office 2003 colour set; DisableLunaColors falls back to system colours
-    // (the look of Excel 2002, Part 2.1).
+    // (the look of Excel 2002).
     const bool officeColors = settings.appearance == kAppearancePropertyPage2003 || settings.color == kColorOffice2003;
     style.luna = officeColors && !settings.disableLunaColors;
 

@@ -1,6 +1,6 @@
 // DllRegisterServer / DllUnregisterServer from one table of registry
 // entries, plus the type library. Classes go under HKEY_CLASSES_ROOT, the
-// machine-wide view (Wine's COM looks nowhere else, and Part 5.2 runs
+// machine-wide view (Wine's COM looks nowhere else, and the add-in runs
 // regsvr32 for the machine).
 #include <windows.h>
 #include <olectl.h>
@@ -47,8 +47,6 @@ std::vector<RegistryEntry> RegistryTable() {
         {std::wstring(kProgId) + L"\\CurVer", nullptr, kProgIdVersioned},
         {kProgIdVersioned, nullptr, kClassDisplayName},
         {std::wstring(kProgIdVersioned) + L"\\CLSID", nullptr, guid_text::kClsidTabControl},
-        {kProgIdCorvane, nullptr, kClassDisplayName},
-        {std::wstring(kProgIdCorvane) + L"\\CLSID", nullptr, guid_text::kClsidTabControl},
     };
 }
 
@@ -134,7 +132,6 @@ HRESULT UnregisterServer() {
             result = SELFREG_E_TYPELIB;
         }
     }
-    if (DeleteProgIdIfOurs(kProgIdCorvane) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
     if (DeleteProgIdIfOurs(kProgIdVersioned) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
     if (DeleteProgIdIfOurs(kProgId) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
     if (DeleteTree(HKEY_CLASSES_ROOT, ClsidKey()) != ERROR_SUCCESS) result = SELFREG_E_CLASS;

@@ -204,8 +204,8 @@ HRESULT TabControl::Item(const DispatchCall& call) {
     CORVANE_RETURN_IF_FAILED(call.Long(0, index));
     const ItemRef item = strip_.Model().At(index);
     if (!item) return DISP_E_BADINDEX;
-    ComPtr<IDispatch> object = ItemObject(item);
-    return object ? call.ReturnObject(object.get()) : E_OUTOFMEMORY;
+    IDispatch* object = ItemObject(item);
+    return object ? call.ReturnObject(object) : E_OUTOFMEMORY;
 }
 
 // InsertItem(Index, Caption, [Child], [Image]): Child would be a window to
@@ -221,8 +221,8 @@ HRESULT TabControl::InsertItem(const DispatchCall& call) {
     if (call.Present(3)) CORVANE_RETURN_IF_FAILED(call.Long(3, image));
     const ItemRef item = strip_.Model().Insert(index, std::move(caption), image);
     ListChanged();
-    ComPtr<IDispatch> object = ItemObject(item);
-    return object ? call.ReturnObject(object.get()) : E_OUTOFMEMORY;
+    IDispatch* object = ItemObject(item);
+    return object ? call.ReturnObject(object) : E_OUTOFMEMORY;
 }
 
 HRESULT TabControl::SetImageList(const DispatchCall& call) {
@@ -276,8 +276,8 @@ HRESULT TabControl::HitTest(const DispatchCall& call) {
     CORVANE_RETURN_IF_FAILED(call.Long(1, y));
     const ItemRef hit = view_ ? view_->HitTestItem(Point{x, y}) : nullptr;
     if (!hit) return call.ReturnObject(nullptr);
-    ComPtr<IDispatch> object = ItemObject(hit);
-    return object ? call.ReturnObject(object.get()) : E_OUTOFMEMORY;
+    IDispatch* object = ItemObject(hit);
+    return object ? call.ReturnObject(object) : E_OUTOFMEMORY;
 }
 
 HRESULT TabControl::SelectedItem(const DispatchCall& call) {
@@ -352,6 +352,10 @@ void TabControl::PlacementFromPixels(const RECT& pixels) {
 // --- shared with the item, paint manager and colour set objects
 
 void TabControl::ListChanged() {
+    // Removed tabs lose their objects here; clients holding one keep an
+    // orphan that answers Index -1.
+    const TabModel& model = strip_.Model();
+    std::erase_if(itemObjects_, [&](const auto& entry) { return !model.Contains(entry.first); });
     if (view_) view_->ModelChanged();
 }
 
@@ -371,15 +375,11 @@ HRESULT TabControl::SelectItem(const ItemRef& item) {
     return strip_.Select(item) ? S_OK : DISP_E_BADINDEX;
 }
 
-ComPtr<IDispatch> TabControl::ItemObject(const ItemRef& item) {
-    if (auto it = itemObjects_.find(item.get()); it != itemObjects_.end()) return ComPtr<IDispatch>(it->second);
-    ComPtr<IDispatch> object = ComPtr<IDispatch>::Adopt(NewTabItemObject(*this, item));
-    if (object) itemObjects_.emplace(item.get(), object.get());
-    return object;
-}
-
-void TabControl::ForgetItemObject(const TabItemState* item) {
-    itemObjects_.erase(item);
+IDispatch* TabControl::ItemObject(const ItemRef& item) {
+    if (auto it = itemObjects_.find(item.get()); it != itemObjects_.end()) return it->second.Dispatch();
+    ItemObjectRef object(*this, item);
+    if (!object.Dispatch()) return nullptr;
+    return itemObjects_.emplace(item.get(), std::move(object)).first->second.Dispatch();
 }
 
 ComPtr<IDispatch> TabControl::NewPaintManager() {
@@ -428,7 +428,9 @@ void TabControl::MouseUp(int16_t button, int16_t shift, float x, float y) {
 }
 
 void TabControl::BeforeItemClick(const ItemRef& item, bool& cancel) {
-    ComPtr<IDispatch> object = ItemObject(item);
+    // Held here: a handler may remove the tab, which drops the control's
+    // reference while later sinks still get the object.
+    ComPtr<IDispatch> object(ItemObject(item));
     VARIANT_BOOL cancelFlag = cancel ? VARIANT_TRUE : VARIANT_FALSE;
     VARIANTARG args[2];  // reverse order: Cancel, Item
     V_VT(&args[0]) = VT_BOOL | VT_BYREF;
@@ -441,7 +443,7 @@ void TabControl::BeforeItemClick(const ItemRef& item, bool& cancel) {
 
 void TabControl::SelectedChanged(const ItemRef& item) {
     if (view_) view_->SelectionChanged();
-    ComPtr<IDispatch> object = ItemObject(item);
+    ComPtr<IDispatch> object(ItemObject(item));
     VARIANTARG args[1];
     V_VT(&args[0]) = VT_DISPATCH;
     V_DISPATCH(&args[0]) = object.get();

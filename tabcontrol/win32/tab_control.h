@@ -1,4 +1,4 @@
-// The ActiveX control XtremeSuiteControls.TabControl of Corvane.ocx.
+// The ActiveX control Corvane.TabControl of Corvane.ocx.
 //
 // One object: the dispinterface _DTabControl (late-bound, hand-written
 // Invoke), the OLE control interfaces a container needs to site and in-place
@@ -28,6 +28,7 @@
 #include "dispatch_support.h"
 #include "corvane/tab_strip.h"
 #include "corvane/tab_style.h"
+#include "tab_objects.h"
 #include "tab_view_host.h"
 
 namespace corvane::win {
@@ -115,8 +116,7 @@ public:
     void PaintChanged();  // after a change to Paint()
     void ItemChanged();   // after a change to an item's data
     HRESULT SelectItem(const ItemRef& item);
-    ComPtr<IDispatch> ItemObject(const ItemRef& item);  // the one object of an item
-    void ForgetItemObject(const TabItemState* item);
+    IDispatch* ItemObject(const ItemRef& item);  // the one object of an item; not AddRef'd
     ComPtr<IDispatch> NewPaintManager();
     ComPtr<IDispatch> NewColorSet();
 
@@ -174,7 +174,8 @@ private:
     PaintSettings paint_;
     HIMAGELIST imageList_ = nullptr;  // the container's; never destroyed here
     EventConnectionPoint events_;
-    std::unordered_map<const TabItemState*, IDispatch*> itemObjects_;  // not owning
+    // One object per tab in the list, made on first request.
+    std::unordered_map<const TabItemState*, ItemObjectRef> itemObjects_;
     int freezeCount_ = 0;
     bool dirty_ = false;
 

@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include <new>
+#include <utility>
 
 #include "corvane/ids.h"
 #include "dispatch_support.h"
@@ -14,12 +15,11 @@ namespace corvane::win {
 namespace {
 
 // The plumbing every one of these objects shares: identity, type
-// information and name lookup. Derived classes supply the members.
+// information and name lookup. Derived classes supply the members and
+// their link to the control.
 template <const GUID& Diid, const DispatchMember* Members, size_t Count>
 class DispatchObject : public ComObject<IDispatch> {
 public:
-    explicit DispatchObject(TabControl& control) : control_(&control) {}
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
@@ -48,6 +48,15 @@ public:
 
 protected:
     virtual HRESULT Member(DISPID id, const DispatchCall& call) = 0;
+};
+
+// An object made per request that keeps the control alive while held.
+template <const GUID& Diid, const DispatchMember* Members, size_t Count>
+class ControlPart : public DispatchObject<Diid, Members, Count> {
+public:
+    explicit ControlPart(TabControl& control) : control_(&control) {}
+
+protected:
     TabControl& Control() const { return *control_.get(); }
 
 private:
@@ -62,57 +71,71 @@ constexpr DispatchMember kItemMembers[] = {
     {L"Image", item_id::Image},     {L"ToolTip", item_id::ToolTip},
 };
 
+}  // namespace
+
 class TabItemObject final : public DispatchObject<kDiidTabControlItem, kItemMembers, std::size(kItemMembers)> {
 public:
-    TabItemObject(TabControl& control, ItemRef item) : DispatchObject(control), item_(std::move(item)) {}
-    ~TabItemObject() override { Control().ForgetItemObject(item_.get()); }
+    TabItemObject(TabControl& control, ItemRef item) : control_(&control), item_(std::move(item)) {}
+
+    // The tab left the list, or the control is going away.
+    void Orphan() { control_ = nullptr; }
 
 protected:
     HRESULT Member(DISPID id, const DispatchCall& call) override {
+        // A handler of an event raised below may remove this tab (orphaning
+        // this object) or release the control's last other reference.
+        ComPtr<TabControl> control(control_);
         TabItemState& item = *item_;
+        const auto changed = [&] {
+            if (control) control->ItemChanged();
+            return S_OK;
+        };
         switch (id) {
             case item_id::Caption:
                 return StringProperty(
                     call, [&] { return item.caption; },
                     [&](std::wstring v) {
                         item.caption = std::move(v);
-                        Control().ItemChanged();
-                        return S_OK;
+                        return changed();
                     });
             case item_id::ToolTip:
                 return StringProperty(
                     call, [&] { return item.toolTip; },
                     [&](std::wstring v) {
                         item.toolTip = std::move(v);
-                        Control().ItemChanged();
-                        return S_OK;
+                        return changed();
                     });
             case item_id::Image:
                 return LongProperty(
                     call, [&] { return item.image; },
                     [&](LONG v) {
                         item.image = v;
-                        Control().ItemChanged();
-                        return S_OK;
+                        return changed();
                     });
             case item_id::Index:
                 CORVANE_RETURN_IF_FAILED(RefusePut(call));
                 CORVANE_RETURN_IF_FAILED(call.ExpectCount(0, 0));
-                return call.ReturnLong(Control().Strip().Model().IndexOf(&item));
+                return call.ReturnLong(control ? control->Strip().Model().IndexOf(&item) : -1);
             case item_id::Selected:
                 // Setting False does nothing: a tab stays selected until another
                 // one is; the strip never ends up without a selection this way.
                 return BoolProperty(
-                    call, [&] { return Control().Strip().Model().Selected() == item_; },
-                    [&](bool v) { return v ? Control().SelectItem(item_) : S_OK; });
+                    call, [&] { return control && control->Strip().Model().Selected() == item_; },
+                    [&](bool v) -> HRESULT {
+                        if (!v) return S_OK;
+                        return control ? control->SelectItem(item_) : DISP_E_BADINDEX;
+                    });
             default:
                 return DISP_E_MEMBERNOTFOUND;
         }
     }
 
 private:
+    TabControl* control_;  // not owning: the control owns this object
     ItemRef item_;
 };
+
+namespace {
 
 // --- ColorSet
 
@@ -145,9 +168,9 @@ HRESULT ColorProperty(const DispatchCall& call, TabControl& control, std::option
         });
 }
 
-class ColorSetObject final : public DispatchObject<kDiidColorSet, kColorSetMembers, std::size(kColorSetMembers)> {
+class ColorSetObject final : public ControlPart<kDiidColorSet, kColorSetMembers, std::size(kColorSetMembers)> {
 public:
-    using DispatchObject::DispatchObject;
+    using ControlPart::ControlPart;
 
 protected:
     HRESULT Member(DISPID id, const DispatchCall& call) override {
@@ -174,9 +197,9 @@ constexpr DispatchMember kPaintManagerMembers[] = {
 };
 
 class PaintManagerObject final
-    : public DispatchObject<kDiidPaintManager, kPaintManagerMembers, std::size(kPaintManagerMembers)> {
+    : public ControlPart<kDiidPaintManager, kPaintManagerMembers, std::size(kPaintManagerMembers)> {
 public:
-    using DispatchObject::DispatchObject;
+    using ControlPart::ControlPart;
 
 protected:
     HRESULT Member(DISPID id, const DispatchCall& call) override {
@@ -229,8 +252,19 @@ private:
 
 }  // namespace
 
-IDispatch* NewTabItemObject(TabControl& control, const ItemRef& item) {
-    return new (std::nothrow) TabItemObject(control, item);
+ItemObjectRef::ItemObjectRef(TabControl& control, const ItemRef& item)
+    : object_(new (std::nothrow) TabItemObject(control, item)) {}
+
+ItemObjectRef::ItemObjectRef(ItemObjectRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+
+ItemObjectRef::~ItemObjectRef() {
+    if (!object_) return;
+    object_->Orphan();
+    object_->Release();
+}
+
+IDispatch* ItemObjectRef::Dispatch() const {
+    return object_;
 }
 
 IDispatch* NewPaintManagerObject(TabControl& control) {

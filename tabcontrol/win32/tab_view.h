@@ -5,9 +5,9 @@
 //
 // It never takes the keyboard focus: the strip sits in Excel's command-bar
 // area, and Excel must keep the focus in the cell editor while a tab is
-// clicked (Part 2.5 tells an edit in progress by the focus). Its class has no
+// clicked (the add-in tells an edit in progress by the focus). Its class has no
 // CS_DBLCLKS: every press arrives as a button-down, and the container tells
-// double clicks from successive MouseUp events (Part 2.4).
+// double clicks from successive MouseUp events.
 //
 // Lifetime: the control holds the only owning pointer; the window procedure
 // and the accessibility objects hold the view only while they use it, since

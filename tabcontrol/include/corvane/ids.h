@@ -1,14 +1,3 @@
-// >>> NOTE FROM THE LEAD TO THE TAB CONTROL HELPER (remove this block once read) <<<
-// Your complete brief is /tmp/brief-tabctl.md: read it now and follow it. In short:
-// - The vendor's ProgID must NOT be used (registering over it breaks other programs):
-//   ProgID "Corvane.TabControl" (+ ".1"), CLSID {91FBB8E6-E812-410B-997A-708F71C6AD18},
-//   event dispinterface DIID {455D7109-D1AB-4E9A-B465-5A364731AA99} with
-//   BeforeItemClick = 1, SelectedChanged = 2, MouseUp = 3 (other helpers already code against these);
-//   hosting members AttachTo 100 (parent HWND), hWnd -515, Left 101, Top 102, Width 103, Height 104 (twips).
-// - Never mention the description or its Parts in code, comments, tests, commits or file names
-//   (no "Part 6.2", no "spec"), and never name the vendor or its product.
-// - Tests ~1/4-1/3 of the code; commit only your paths; report by 22:50 UTC.
-// >>> END OF NOTE <<<
 // Published identity of Corvane.ocx: ProgIDs, GUIDs and dispatch ids. The
 // add-in and its tests call the control late-bound, so these numbers are the
 // contract; win32/corvane.idl states the same facts for the type library and
@@ -22,12 +11,10 @@
 
 namespace corvane {
 
-// The ProgID Part 6.2 names; the versioned one is what CurVer points at.
-inline constexpr wchar_t kProgId[] = L"XtremeSuiteControls.TabControl";
-inline constexpr wchar_t kProgIdVersioned[] = L"XtremeSuiteControls.TabControl.1";
-// The module's own name for the same class (the tab strip form creates it
-// by this one); registered alongside.
-inline constexpr wchar_t kProgIdCorvane[] = L"Corvane.TabControl";
+// The add-in creates the control by the version-independent ProgID; its
+// CurVer names the versioned one.
+inline constexpr wchar_t kProgId[] = L"Corvane.TabControl";
+inline constexpr wchar_t kProgIdVersioned[] = L"Corvane.TabControl.1";
 inline constexpr wchar_t kClassDisplayName[] = L"Corvane Tab Control";
 inline constexpr wchar_t kModuleFileName[] = L"Corvane.ocx";
 
@@ -44,7 +31,7 @@ inline constexpr wchar_t kDiidColorSet[] = L"{B3A27007-9B0D-4157-8BF7-77C839EE68
 inline constexpr uint16_t kTypeLibMajor = 1;
 inline constexpr uint16_t kTypeLibMinor = 0;
 
-// Dispatch ids. The members of Part 6.2 keep the numbers given there.
+// Dispatch ids. The add-in calls these members by number.
 namespace dispid {
 
 namespace control {                 // dispinterface _DTabControl
@@ -92,8 +79,8 @@ inline constexpr int32_t ButtonSelected = 6;
 inline constexpr int32_t ButtonNormal = 7;
 }  // namespace color_set
 
-// Source dispinterface _DTabControlEvents. Part 6.2 gives no numbers for the
-// events; these are the ones the tab strip form's sink (win32/forms) uses.
+// Source dispinterface _DTabControlEvents; the tab strip form's sink
+// (win32/forms) switches on these numbers.
 namespace events {
 inline constexpr int32_t BeforeItemClick = 1;  // (Item As Object, Cancel As Boolean ByRef)
 inline constexpr int32_t SelectedChanged = 2;  // (Item As Object)
@@ -104,12 +91,12 @@ inline constexpr int32_t MouseDown = 4;        // (Button%, Shift%, x!, y!)
 }  // namespace dispid
 
 // Appearance values (control Appearance and PaintManager.Appearance are one
-// setting). Only 7 is given by Part 6.2; any other value is kept and read
-// back as set, and drawn in the property-page style.
+// setting). Any value other than 7 is kept and read back as set, and drawn
+// in the property-page style.
 inline constexpr int32_t kAppearancePropertyPage2003 = 3;  // the design default
 inline constexpr int32_t kAppearanceExcel = 7;
 
-// PaintManager.Color values. Only 4 is given by Part 6.2.
+// PaintManager.Color values the add-in sets.
 inline constexpr int32_t kColorDefault = 0;
 inline constexpr int32_t kColorOffice2003 = 4;
 

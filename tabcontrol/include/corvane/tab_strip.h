@@ -2,7 +2,7 @@
 // selection and the order in which events are raised. The COM object owns one
 // TabStrip and forwards its events to the connected sinks.
 //
-// Event order for a left button press on a tab (Part 6.2):
+// Event order for a left button press on a tab:
 //   MouseDown, BeforeItemClick, SelectedChanged (only when the selection
 //   changes and the click was not cancelled) ... and on release MouseUp.
 // Handlers may change the list re-entrantly (an Excel event can rebuild the
@@ -44,7 +44,7 @@ public:
 
     // A mouse button went down at (x, y) in the control; hit is the item
     // under the point or empty. Only the left button clicks items; the right
-    // button leaves the selection to the container (Part 2.4 selects on
+    // button leaves the selection to the container (the add-in selects on
     // right clicks itself).
     void ButtonDown(int16_t button, int16_t shift, float x, float y, const ItemRef& hit);
     void ButtonUp(int16_t button, int16_t shift, float x, float y);

@@ -1,4 +1,4 @@
-// How the paint manager settings of Part 2.1's three branches come out.
+// How the paint manager settings of the add-in's three looks come out.
 #include <gtest/gtest.h>
 
 #include "corvane/tab_style.h"

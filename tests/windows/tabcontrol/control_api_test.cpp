@@ -1,4 +1,4 @@
-// The dispatch interface of Corvane.ocx as Part 6.2 lists it, and its
+// The dispatch interface of Corvane.ocx as the add-in calls it, and its
 // hosting handshake, driven late-bound through IDispatch like the add-in.
 #include <windows.h>
 
@@ -178,6 +178,57 @@ TEST(TabControlApi, ARemovedTabHasIndexMinusOneAndCannotBeSelected) {
     EXPECT_EQ(GetString(item.get(), item_id::Caption), L"Book1");
     EXPECT_EQ(Put(item.get(), item_id::Selected, true), DISP_E_BADINDEX);
     EXPECT_TRUE(host->events->log.empty());
+}
+
+// The add-in reads every tab on each timer tick and lets go of the objects
+// at once; the control must hand back the same object, not a new one.
+TEST(TabControlApi, ItemAnswersTheSameObjectForATabUntilTheTabIsRemoved) {
+    auto host = HostControl();
+    IDispatch* c = host->control.get();
+    AddTabs(c, {L"Book1", L"Book2", L"Book3"});
+    const auto identity = [&](int32_t index) {
+        ComPtr<IDispatch> item = ItemAt(c, index);
+        return static_cast<const void*>(item.get());  // released here; the control keeps it
+    };
+    const void* second = identity(1);
+    const void* third = identity(2);
+    EXPECT_EQ(identity(1), second) << "asked again after the caller let go";
+    const POINT centre = TabCentre(host->Strip(), 1);
+    Variant hit;
+    ASSERT_EQ(InvokeArgs(c, ctl::HitTest, DISPATCH_METHOD, hit.get(), int32_t{centre.x}, int32_t{centre.y}), S_OK);
+    ASSERT_EQ(V_VT(hit.get()), VT_DISPATCH);
+    EXPECT_EQ(static_cast<const void*>(V_DISPATCH(hit.get())), second) << "HitTest answers the tab's object too";
+
+    ASSERT_EQ(Call(c, ctl::RemoveItem, int32_t{0}), S_OK);
+    EXPECT_EQ(identity(0), second) << "moving down keeps the object";
+    EXPECT_EQ(identity(1), third);
+    ComPtr<IDispatch> dropped = ItemAt(c, 1);  // held, so its address cannot be reused
+    ASSERT_EQ(Put(c, ctl::ItemCount, int32_t{1}), S_OK);
+    ASSERT_EQ(Put(c, ctl::ItemCount, int32_t{2}), S_OK);
+    EXPECT_NE(identity(1), static_cast<const void*>(dropped.get())) << "a new tab gets its own object";
+    EXPECT_EQ(GetLong(dropped.get(), item_id::Index), -1);
+}
+
+TEST(TabControlApi, AnItemHeldPastTheControlStaysReadableAndLetsTheModuleUnload) {
+    auto host = HostControl();
+    AddTabs(host->control.get(), {L"预算2024.xls"});
+    ASSERT_EQ(Put(host->control.get(), ctl::SelectedItem, int32_t{0}), S_OK);
+    ComPtr<IDispatch> item = ItemAt(host->control.get(), 0);
+    host.reset();
+
+    EXPECT_EQ(GetString(item.get(), item_id::Caption), L"预算2024.xls");
+    EXPECT_EQ(Put(item.get(), item_id::Caption, L"Book9"), S_OK);
+    EXPECT_EQ(GetLong(item.get(), item_id::Index), -1);
+    EXPECT_FALSE(GetBool(item.get(), item_id::Selected));
+    EXPECT_EQ(Put(item.get(), item_id::Selected, true), DISP_E_BADINDEX);
+
+    using CanUnload = HRESULT(STDAPICALLTYPE*)();
+    auto canUnload =
+        reinterpret_cast<CanUnload>(GetProcAddress(GetModuleHandleW(L"Corvane.ocx"), "DllCanUnloadNow"));
+    ASSERT_NE(canUnload, nullptr);
+    EXPECT_EQ(canUnload(), S_FALSE) << "the item is still held";
+    item.reset();
+    EXPECT_EQ(canUnload(), S_OK);
 }
 
 TEST(TabControlApi, SelectedItemReadsAndSetsTheSelectionByIndex) {
@@ -361,7 +412,7 @@ TEST(TabControlAttach, AttachToMakesTheStripAChildAtItsPlacementInTwips) {
 }
 
 TEST(TabControlAttach, TheControlOutlivesItsParentWindowAndAttachesAgain) {
-    // Part 2.1 unloads the form (its window goes) and shows it again.
+    // The add-in unloads the form (its window goes) and shows it again.
     auto host = HostControl();
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(corvane::kProgId, &clsid), S_OK);

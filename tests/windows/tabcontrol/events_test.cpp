@@ -1,5 +1,5 @@
 // Events of Corvane.ocx raised from real window messages, in the order
-// Part 6.2 gives for a left click, and the re-entrancy Excel brings along.
+// the add-in relies on for a left click, and the re-entrancy Excel brings along.
 #include "corvane/ids.h"
 #include "host.h"
 
@@ -138,7 +138,7 @@ TEST(TabControlEvents, AHandlerMayCloseTheControlInsideBeforeItemClick) {
 }
 
 TEST(TabControlEvents, AClickLeavesTheKeyboardFocusWhereItWas) {
-    // Part 2.5 tells from the focus that Excel is editing a cell.
+    // The add-in tells from the focus that Excel is editing a cell.
     Strip s = TwoWorkbooks();
     SetForegroundWindow(s.host->form);
     SetFocus(s.host->edit);

@@ -1,6 +1,6 @@
 // The suite runs on one STA thread with a message loop pumped by the tests.
 // Corvane.ocx is registered once up front with regsvr32, the way the add-in
-// deploys it (Part 5.2): "regsvr32 <path> /s".
+// deploys it: "regsvr32 <path> /s".
 #include <windows.h>
 #include <ole2.h>
 

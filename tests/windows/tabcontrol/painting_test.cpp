@@ -1,4 +1,4 @@
-// What the strip draws in the three styles of Part 2.1, read back pixel by
+// What the strip draws in the three looks the add-in picks, read back pixel by
 // pixel from a rendering into a 32-bit bitmap (WM_PRINTCLIENT).
 #include "corvane/ids.h"
 #include "host.h"
@@ -80,7 +80,7 @@ Styled TwoTabs() {
 }
 
 TEST(TabControlPainting, SimpleStyleDrawsTheSelectedTabWhiteAndTheOthersGrey) {
-    // Part 2.1, ThemeSetting "1" on Excel 2003.
+    // The add-in's Office 2003 theme on Excel 2003.
     Styled s = TwoTabs();
     ASSERT_EQ(Put(s.manager.get(), pm::Appearance, corvane::kAppearanceExcel), S_OK);
     ASSERT_EQ(Put(s.manager.get(), pm::Color, corvane::kColorOffice2003), S_OK);

@@ -1,6 +1,8 @@
-// Registration by regsvr32, as Part 5.2 deploys the module: the class, its
-// ProgIDs and the type library; unregistration that tolerates missing keys
-// and leaves another class's ProgID alone.
+// Registration by regsvr32, as the add-in deploys the module: the class, its
+// ProgIDs and the type library; unregistration that removes all of it,
+// tolerates missing keys and leaves another class's ProgID alone.
+#include <vector>
+
 #include "corvane/ids.h"
 #include "guids.h"
 #include "host.h"
@@ -32,6 +34,18 @@ int Regsvr32(const std::wstring& switches) {
 
 const std::wstring kClsidKey = std::wstring(L"CLSID\\") + corvane::guid_text::kClsidTabControl;
 
+// Every top-level key registration creates; /u must take them all away.
+std::vector<std::wstring> KeysWritten() {
+    using namespace corvane::guid_text;
+    std::vector<std::wstring> keys = {kClsidKey, corvane::kProgId, corvane::kProgIdVersioned,
+                                      std::wstring(L"TypeLib\\") + kLibId};
+    for (const wchar_t* diid : {kDiidTabControl, kDiidTabControlEvents, kDiidTabControlItem, kDiidPaintManager,
+                                kDiidColorSet}) {
+        keys.push_back(std::wstring(L"Interface\\") + diid);
+    }
+    return keys;
+}
+
 TEST(TabControlRegistration, TheProgIdNamesTheClassAndTheClassNamesThisModule) {
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(corvane::kProgId, &clsid), S_OK);
@@ -43,20 +57,25 @@ TEST(TabControlRegistration, TheProgIdNamesTheClassAndTheClassNamesThisModule) {
     EXPECT_EQ(ReadDefault(kClsidKey + L"\\MiscStatus\\1"), L"131473");
     EXPECT_EQ(ReadDefault(kClsidKey + L"\\TypeLib"), corvane::guid_text::kLibId);
     EXPECT_EQ(ReadDefault(std::wstring(corvane::kProgId) + L"\\CurVer"), corvane::kProgIdVersioned);
-    CLSID own{};
-    ASSERT_EQ(CLSIDFromProgID(corvane::kProgIdCorvane, &own), S_OK);
-    EXPECT_TRUE(IsEqualCLSID(own, corvane::win::kClsidTabControl)) << "the module's own ProgID names the same class";
+    EXPECT_EQ(ReadDefault(kClsidKey + L"\\ProgID"), corvane::kProgIdVersioned);
+    EXPECT_EQ(ReadDefault(kClsidKey + L"\\VersionIndependentProgID"), corvane::kProgId);
+    CLSID versioned{};
+    ASSERT_EQ(CLSIDFromProgID(corvane::kProgIdVersioned, &versioned), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(versioned, corvane::win::kClsidTabControl));
     ComPtr<ITypeLib> lib;
     EXPECT_EQ(LoadRegTypeLib(corvane::win::kLibId, 1, 0, LANG_NEUTRAL, lib.put()), S_OK);
 }
 
 TEST(TabControlRegistration, UnregisteringTwiceSucceedsAndRegisteringAgainRestoresEverything) {
+    for (const std::wstring& key : KeysWritten()) {
+        ASSERT_TRUE(KeyExists(key)) << "registered: " << Narrow(key);
+    }
     ASSERT_EQ(Regsvr32(L"/u /s"), 0);
     CLSID clsid{};
     EXPECT_NE(CLSIDFromProgID(corvane::kProgId, &clsid), S_OK);
-    EXPECT_FALSE(KeyExists(kClsidKey));
-    EXPECT_FALSE(KeyExists(corvane::kProgIdVersioned));
-    EXPECT_FALSE(KeyExists(corvane::kProgIdCorvane));
+    for (const std::wstring& key : KeysWritten()) {
+        EXPECT_FALSE(KeyExists(key)) << "left behind: " << Narrow(key);
+    }
     EXPECT_EQ(Regsvr32(L"/u /s"), 0) << "missing keys are no error";
 
     ASSERT_EQ(Regsvr32(L"/s"), 0);
