@@ -290,8 +290,51 @@ void TickDriver::Tick() {
     ::DispatchMessageW(&msg);
 }
 
+namespace {
+
+// The process's GDI handle table as the PEB publishes it (Windows and Wine
+// 8 both map it read-only into the process): a live entry has a type.
+struct GdiHandleEntry {
+    ULONGLONG object;
+    ULONG owner;
+    USHORT unique;
+    UCHAR type;
+    UCHAR flags;
+    ULONGLONG user;
+};
+static_assert(sizeof(GdiHandleEntry) == 24);
+constexpr size_t kGdiHandleCount = 0x10000;
+
+long CountGdiTable() {
+#if defined(__i386__)
+    struct BasicInformation {
+        LONG exitStatus;
+        const BYTE* peb;
+        ULONG_PTR rest[4];
+    } basic{};
+    using Query = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    if (!query || query(::GetCurrentProcess(), 0, &basic, sizeof basic, nullptr) != 0 || !basic.peb) return -1;
+    const auto* table = *reinterpret_cast<const GdiHandleEntry* const*>(basic.peb + 0x94);
+    if (!table) return -1;
+    MEMORY_BASIC_INFORMATION info{};
+    if (!::VirtualQuery(table, &info, sizeof info) || info.State != MEM_COMMIT) return -1;
+    const size_t readable = (reinterpret_cast<const BYTE*>(info.BaseAddress) + info.RegionSize -
+                             reinterpret_cast<const BYTE*>(table)) / sizeof(GdiHandleEntry);
+    long live = 0;
+    for (size_t i = 0; i < std::min(readable, kGdiHandleCount); ++i) live += table[i].type != 0;
+    return live;
+#else
+    return -1;
+#endif
+}
+
+}  // namespace
+
 Resources MeasureResources() {
     Resources r;
+    r.gdiTable = CountGdiTable();
     r.gdi = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
     r.user = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
     for (HWND top : ThreadWindows()) {

@@ -107,7 +107,8 @@ private:
 };
 
 struct Resources {
-    DWORD gdi = 0, user = 0;
+    DWORD gdi = 0, user = 0;      // GetGuiResources (Wine answers 0)
+    long gdiTable = -1;           // live entries of the process's GDI handle table; -1 if unreadable
     size_t windows = 0;  // this thread's windows and all their descendants
 };
 Resources MeasureResources();

@@ -17,13 +17,14 @@ constexpr int kTicks = 10000;
 constexpr long kSlack = 3;
 
 void Print(const char* label, const Resources& r, size_t controls) {
-    std::printf("%-28s gdi=%lu user=%lu windows=%zu bar-controls=%zu\n", label, static_cast<unsigned long>(r.gdi),
-                static_cast<unsigned long>(r.user), r.windows, controls);
+    std::printf("%-28s GetGuiResources gdi=%lu user=%lu; GDI table=%ld windows=%zu bar-controls=%zu\n", label,
+                static_cast<unsigned long>(r.gdi), static_cast<unsigned long>(r.user), r.gdiTable, r.windows, controls);
 }
 
 void ExpectNoGrowth(const Resources& before, const Resources& after) {
     EXPECT_LE(static_cast<long>(after.gdi), static_cast<long>(before.gdi) + kSlack);
     EXPECT_LE(static_cast<long>(after.user), static_cast<long>(before.user) + kSlack);
+    EXPECT_LE(after.gdiTable, before.gdiTable + kSlack);
     EXPECT_LE(after.windows, before.windows);
 }
 
@@ -31,6 +32,32 @@ class Soak : public testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(RegisterAddin(), 0u); }
 };
+
+// The counters must see a leak before their silence means anything.
+TEST_F(Soak, TheCountersSeeLeakedObjects) {
+    // The first window of a thread brings Wine's own (IME window, caches);
+    // it lives through the check as the fake Excel's windows do.
+    HWND anchor = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    const Resources before = MeasureResources();
+    std::vector<HBRUSH> brushes;
+    for (int i = 0; i < 10; ++i) brushes.push_back(::CreateSolidBrush(RGB(i, 0, 0)));
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    const Resources during = MeasureResources();
+    for (HBRUSH b : brushes) ::DeleteObject(b);
+    ::DestroyWindow(window);
+    const Resources after = MeasureResources();
+    ::DestroyWindow(anchor);
+    Print("counter check, leaking", during, 0);
+    EXPECT_EQ(during.windows, before.windows + 1);
+    EXPECT_EQ(after.windows, before.windows);
+    if (before.gdiTable >= 0) {
+        EXPECT_GE(during.gdiTable, before.gdiTable + 10);
+        EXPECT_LE(after.gdiTable, before.gdiTable);
+    }
+    if (before.gdi > 0) {
+        EXPECT_GE(during.gdi, before.gdi + 10);
+    }
+}
 
 TEST_F(Soak, ConnectionCyclesLeaveNothingBehind) {
     Session s({.initialWorkbooks = 3}, false);
