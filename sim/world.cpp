@@ -60,14 +60,11 @@ void World::Touch(const char* member) {
     auto slot = slots_.find(member);
     if (slot == slots_.end()) slot = slots_.emplace(member, &calls_[member]).first;
     ++*slot->second;
-    if (callLogOn_) callLog_.emplace_back(member);
-    if (totalCalls_ == failAt_) {
-        failAt_ = -1;
+    if (callLogOn_) rawLog_.push_back(member);
+    if (totalCalls_ == failAt_ || (!failing_.empty() && failing_.count(member) != 0)) {
+        if (totalCalls_ == failAt_) failAt_ = -1;
         ++injectedFaults_;
-        throw HostError(hr::E_FAIL_);
-    }
-    if (!failing_.empty() && failing_.count(member) != 0) {
-        ++injectedFaults_;
+        lastFault_ = member;
         throw HostError(hr::E_FAIL_);
     }
 }
@@ -77,9 +74,15 @@ int32_t World::CallCount(const std::string& member) const {
     return it == calls_.end() ? 0 : it->second;
 }
 
+const std::vector<std::string>& World::CallLog() const {
+    callLog_.reserve(rawLog_.size());
+    for (size_t i = callLog_.size(); i < rawLog_.size(); ++i) callLog_.emplace_back(rawLog_[i]);
+    return callLog_;
+}
+
 void World::ResetCallCounts() {
     for (auto& [name, count] : calls_) count = 0;
-    callLog_.clear();
+    ClearCallLog();
     // Pending Nth-call faults count from the reset as well.
     if (failAt_ >= 0) failAt_ -= totalCalls_;
     totalCalls_ = 0;

@@ -265,12 +265,19 @@ public:
     int64_t TotalCalls() const { return totalCalls_; }
     void ResetCallCounts();
     void EnableCallLog(bool on) { callLogOn_ = on; }
-    const std::vector<std::string>& CallLog() const { return callLog_; }
-    void ClearCallLog() { callLog_.clear(); }
+    const std::vector<std::string>& CallLog() const;
+    // The same without building strings, for sweeps over long logs.
+    size_t CallLogSize() const { return rawLog_.size(); }
+    const char* CallAt(size_t index) const { return rawLog_.at(index); }
+    void ClearCallLog() {
+        rawLog_.clear();
+        callLog_.clear();
+    }
     void FailCall(const std::string& member) { failing_.insert(member); }
     void FailNthCall(int64_t n) { failAt_ = totalCalls_ + n; }  // 1 = the next call
     void ClearFaults();
     int64_t InjectedFaults() const { return injectedFaults_; }
+    const char* LastFaultMember() const { return lastFault_; }  // "" before the first
     // Excel and Office port objects alive now (the test's own included).
     int64_t LiveHostReferences() const { return link_->liveHostProxies; }
 
@@ -435,10 +442,12 @@ private:
     std::unordered_map<const char*, int32_t*> slots_;     // by literal address: no string per call
     int64_t totalCalls_ = 0;
     bool callLogOn_ = false;
-    std::vector<std::string> callLog_;
+    std::vector<const char*> rawLog_;               // cheap to append in long loops
+    mutable std::vector<std::string> callLog_;       // rawLog_ as strings, filled on demand
     std::set<std::string> failing_;
     int64_t failAt_ = -1;
     int64_t injectedFaults_ = 0;
+    const char* lastFault_ = "";
 
     // Excel
     std::wstring version_ = L"11.0";

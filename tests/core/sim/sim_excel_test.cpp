@@ -326,6 +326,7 @@ TEST(SimExcel, CallsAreCountedAndCanBeMadeToFail) {
     world.FailNthCall(2);
     EXPECT_NO_THROW(app->Visible());
     EXPECT_THROW(world.platform().GetTickCount(), HostError);
+    EXPECT_STREQ(world.LastFaultMember(), "Platform.GetTickCount");
     EXPECT_NO_THROW(world.platform().GetTickCount());  // once only
     EXPECT_EQ(world.InjectedFaults(), 3);
 }
