@@ -19,9 +19,9 @@
 //     world.Tick();                               // 10 ms: the timers that are due fire
 //     EXPECT_TRUE(world.EscapedExceptions().empty());
 //
-// Exceptions thrown by the core into the world where Windows or Excel would
-// swallow them (timer and hook procs, event sinks, form events) are caught
-// and listed in EscapedExceptions(). Misuse by a test (unknown workbook name,
+// Exceptions the core lets out where nothing may escape (timer and hook
+// procs, event sinks, form and control events) are caught and listed in
+// EscapedExceptions(), as is a modal dialog that would never return. Misuse by a test (unknown workbook name,
 // focusing a destroyed window) throws std::logic_error.
 //
 // The sim's "ANSI code page" is UTF-8: WideToAnsi and AnsiToWide round-trip
@@ -240,8 +240,9 @@ public:
     // Runs while ShowPopup shows a bar, e.g. to click one of its entries.
     void OnPopup(std::function<void(const std::wstring& bar)> script) { onPopup_ = std::move(script); }
     const std::vector<PopupShown>& PopupsShown() const { return popups_; }
-    // Built-in commands as executed: "Close(a.xls)", "Save(Book1)", "SaveAs(..)",
-    // "New(Book2)", "WindowMenu(&2 a.xls)", "MoreWindows".
+    // Commands as executed: "Close(a.xls)", "Save(Book1)", "SaveAs(Book1)",
+    // "New(Book2)", "WindowMenu(&2 a.xls)", "MoreWindows", "NewWindow", "Hide",
+    // and "Click(caption)" for a custom button run by Execute.
     const std::vector<std::wstring>& ExecutedCommands() const { return executed_; }
 
     // The Window menu: numbered entries "&1 a.xls" for visible windows, at most
@@ -304,8 +305,9 @@ public:
     std::vector<std::uintptr_t> LiveTimers() const;
     void QueueOnDoEvents(std::function<void()> action) { doEventsQueue_.push_back(std::move(action)); }
     int32_t DoEventsCalls() const { return doEventsCalls_; }
-    // Exceptions that reached the world from a timer proc, hook proc or event
-    // sink where nothing may escape. Must stay empty.
+    // Exceptions that reached the world from a timer proc, hook proc, event
+    // sink or form event, where nothing may escape; also an about dialog whose
+    // window was never destroyed (its modal loop would not return). Must stay empty.
     const std::vector<std::string>& EscapedExceptions() const { return escaped_; }
 
     // ================= hooks
