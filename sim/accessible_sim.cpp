@@ -58,12 +58,24 @@ const AccessibleSim::Element& AccessibleSim::Get(int32_t childId) const {
     return self_and_ids_[static_cast<size_t>(childId)];
 }
 
-void AccessibleSim::SetState(int32_t childId, uint32_t state) { const_cast<Element&>(Get(childId)).state = state; }
-void AccessibleSim::SetName(int32_t childId, std::wstring name) { const_cast<Element&>(Get(childId)).name = std::move(name); }
-std::wstring AccessibleSim::Name(int32_t childId) const { return Get(childId).name; }
-uint32_t AccessibleSim::State(int32_t childId) const { return Get(childId).state; }
-int32_t AccessibleSim::Role(int32_t childId) const { return Get(childId).role; }
-int32_t AccessibleSim::DefaultActionCount(int32_t childId) const { return Get(childId).actions; }
+void AccessibleSim::SetState(int32_t childId, uint32_t state) {
+    const_cast<Element&>(Get(childId)).state = state;
+}
+void AccessibleSim::SetName(int32_t childId, std::wstring name) {
+    const_cast<Element&>(Get(childId)).name = std::move(name);
+}
+std::wstring AccessibleSim::Name(int32_t childId) const {
+    return Get(childId).name;
+}
+uint32_t AccessibleSim::State(int32_t childId) const {
+    return Get(childId).state;
+}
+int32_t AccessibleSim::Role(int32_t childId) const {
+    return Get(childId).role;
+}
+int32_t AccessibleSim::DefaultActionCount(int32_t childId) const {
+    return Get(childId).actions;
+}
 
 AccessibleSim::Element& AccessibleSim::Enter(const char* member, int32_t childId) {
     // The counted name is "Accessible.<member>".
@@ -79,9 +91,15 @@ int32_t AccessibleSim::accChildCount() {
     return reportedCount_ >= 0 ? reportedCount_ : static_cast<int32_t>(elements_.size());
 }
 
-std::wstring AccessibleSim::accName(int32_t childId) { return Enter("Accessible.accName", childId).name; }
-int32_t AccessibleSim::accRole(int32_t childId) { return Enter("Accessible.accRole", childId).role; }
-uint32_t AccessibleSim::accState(int32_t childId) { return Enter("Accessible.accState", childId).state; }
+std::wstring AccessibleSim::accName(int32_t childId) {
+    return Enter("Accessible.accName", childId).name;
+}
+int32_t AccessibleSim::accRole(int32_t childId) {
+    return Enter("Accessible.accRole", childId).role;
+}
+uint32_t AccessibleSim::accState(int32_t childId) {
+    return Enter("Accessible.accState", childId).state;
+}
 
 void AccessibleSim::accDoDefaultAction(int32_t childId) {
     ++Enter("Accessible.accDoDefaultAction", childId).actions;

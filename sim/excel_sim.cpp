@@ -54,7 +54,9 @@ void Guard(World& world, const std::string& where, F&& call) {
     }
 }
 
-std::string Narrow(const std::wstring& text) { return Utf8FromWide(text); }
+std::string Narrow(const std::wstring& text) {
+    return Utf8FromWide(text);
+}
 
 void Kill(const std::shared_ptr<ControlModel>& c) {
     c->alive = false;
@@ -98,7 +100,8 @@ private:
 
 class WindowPort : public excel::Window, public HostPort {
 public:
-    WindowPort(Link link, std::shared_ptr<ExcelWindowModel> window) : HostPort(std::move(link)), w_(std::move(window)) {}
+    WindowPort(Link link, std::shared_ptr<ExcelWindowModel> window)
+        : HostPort(std::move(link)), w_(std::move(window)) {}
     bool Visible() override {
         Enter("Window.Visible");
         if (!w_->alive) throw HostError(kGone);
@@ -182,9 +185,7 @@ public:
             if (SameText(wb->name, name)) return std::make_shared<WorkbookPort>(link_, wb);
         throw HostError(hr::DISP_E_BADINDEX_);
     }
-    int32_t Count() override {
-        return static_cast<int32_t>(Enter("Workbooks.Count").workbooks_.size());
-    }
+    int32_t Count() override { return static_cast<int32_t>(Enter("Workbooks.Count").workbooks_.size()); }
 };
 
 // ---------------------------------------------------------------- command bars
@@ -457,7 +458,9 @@ public:
     }
 };
 
-std::shared_ptr<excel::Application> World::Application() { return std::make_shared<ApplicationPort>(link_); }
+std::shared_ptr<excel::Application> World::Application() {
+    return std::make_shared<ApplicationPort>(link_);
+}
 
 std::shared_ptr<excel::Workbook> World::WorkbookPortFor(const std::shared_ptr<WorkbookModel>& wb) {
     return std::make_shared<WorkbookPort>(link_, wb);
@@ -533,7 +536,8 @@ void World::BuildExcel() {
                     auto wb = ActiveWorkbook();
                     if (!wb) throw HostError(hr::E_FAIL_);
                     for (size_t i = 0; i < wb->windows.size(); ++i)
-                        if (wb->windows[i]->visible) return SetWindowVisible(wb->name, static_cast<int32_t>(i) + 1, false);
+                        if (wb->windows[i]->visible)
+                            return SetWindowVisible(wb->name, static_cast<int32_t>(i) + 1, false);
                 }),
         control(1, 866, L"取消隐藏(&U)...", [this] { executed_.push_back(L"Unhide"); }),
     };
@@ -718,7 +722,9 @@ std::wstring World::NewWorkbook() {
     return name;
 }
 
-void World::AddHiddenWorkbook(const std::wstring& fullName) { AddWorkbook(fullName, true, false); }
+void World::AddHiddenWorkbook(const std::wstring& fullName) {
+    AddWorkbook(fullName, true, false);
+}
 
 void World::ActivateByUser(const std::wstring& name) {
     auto wb = RequireWorkbook(name);
@@ -726,7 +732,9 @@ void World::ActivateByUser(const std::wstring& name) {
     Activate(wb, true);
 }
 
-bool World::CloseByUser(const std::wstring& name) { return CloseWorkbook(RequireWorkbook(name)); }
+bool World::CloseByUser(const std::wstring& name) {
+    return CloseWorkbook(RequireWorkbook(name));
+}
 
 void World::SetWindowVisible(const std::wstring& name, int32_t windowIndex, bool visible) {
     auto wb = RequireWorkbook(name);
@@ -762,7 +770,9 @@ void World::RenameWorkbook(const std::wstring& oldName, const std::wstring& newF
     Rename(RequireWorkbook(oldName), newFullName);
 }
 
-void World::SetDirty(const std::wstring& name, bool dirty) { RequireWorkbook(name)->dirty = dirty; }
+void World::SetDirty(const std::wstring& name, bool dirty) {
+    RequireWorkbook(name)->dirty = dirty;
+}
 
 std::wstring World::ActiveWorkbookName() const {
     auto wb = ActiveWorkbook();
@@ -787,7 +797,9 @@ std::wstring World::FullNameOf(const std::wstring& name) const {
     return wb->everSaved ? wb->fullName : wb->name;
 }
 
-bool World::IsDirty(const std::wstring& name) const { return RequireWorkbook(name)->dirty; }
+bool World::IsDirty(const std::wstring& name) const {
+    return RequireWorkbook(name)->dirty;
+}
 
 std::vector<std::wstring> World::WindowCaptions(const std::wstring& name) const {
     auto wb = RequireWorkbook(name);
@@ -898,7 +910,9 @@ bool World::RaiseBeforeClose(const std::shared_ptr<WorkbookModel>& wb) {
     return cancel;
 }
 
-int32_t World::ClickSubscriptions() const { return static_cast<int32_t>(clickSinks_.size()); }
+int32_t World::ClickSubscriptions() const {
+    return static_cast<int32_t>(clickSinks_.size());
+}
 
 // --- command bars
 
@@ -917,7 +931,8 @@ void World::UpdateBarWindow(const std::shared_ptr<BarModel>& bar) {
         parent = docks_[bar->position];
     if (shown) {
         if (bar->window == 0 || !IsWindow(bar->window)) {
-            bar->window = CreateWindow(L"MsoCommandBar", bar->name, parent, parent != 0 ? 0x56000000u : 0x16000000u, true);
+            bar->window =
+                CreateWindow(L"MsoCommandBar", bar->name, parent, parent != 0 ? 0x56000000u : 0x16000000u, true);
             if (parent == 0) {
                 Win(bar->window)->owner = mainWindow_;
                 Win(bar->window)->rect = Rect{200, 200, 500, 200 + kBarRow + 18};
@@ -1026,11 +1041,11 @@ void World::ShowPopup(const std::shared_ptr<BarModel>& bar) {
 std::vector<BarInfo> World::Bars() const {
     std::vector<BarInfo> out;
     for (const auto& bar : bars_) {
-        BarInfo info{bar->name, bar->position, bar->visible, bar->enabled, bar->menuBar, bar->temporary,
-                     bar->builtIn, bar->protection, bar->window, {}};
+        BarInfo info{bar->name,      bar->position, bar->visible,    bar->enabled, bar->menuBar,
+                     bar->temporary, bar->builtIn,  bar->protection, bar->window,  {}};
         for (const auto& c : bar->controls)
-            info.controls.push_back(ControlInfo{c->type, c->id, c->caption, c->tag, c->parameter, c->enabled, c->width,
-                                                c->temporary});
+            info.controls.push_back(
+                ControlInfo{c->type, c->id, c->caption, c->tag, c->parameter, c->enabled, c->width, c->temporary});
         out.push_back(std::move(info));
     }
     return out;

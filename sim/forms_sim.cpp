@@ -9,7 +9,7 @@ namespace tarnwick::sim {
 
 namespace {
 
-constexpr uint32_t kFormStyle = 0x06C80000;  // WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU
+constexpr uint32_t kFormStyle = 0x06C80000;    // WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU
 constexpr uint32_t kFormExStyle = 0x00010101;  // WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE | WS_EX_DLGMODALFRAME
 constexpr uint32_t kDialogStyle = 0x84C80080;  // WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME
 constexpr int32_t kDestroyed = static_cast<int32_t>(0x80070578u);  // HRESULT of ERROR_INVALID_WINDOW_HANDLE

@@ -47,8 +47,8 @@ struct ControlModel {
     // What Execute does for a built-in control; empty for custom buttons.
     std::function<void()> action;
     std::vector<std::shared_ptr<ControlModel>> children;  // a popup control's entries
-    bool dynamicWindowMenu = false;                      // children follow the open windows
-    bool windowListEntry = false;                        // a numbered or "more windows" entry
+    bool dynamicWindowMenu = false;                       // children follow the open windows
+    bool windowListEntry = false;                         // a numbered or "more windows" entry
 };
 
 struct BarModel {

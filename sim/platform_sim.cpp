@@ -102,14 +102,14 @@ int32_t PlatformSim::GetWindowLongA(WindowHandle hWnd, int32_t index) {
     const WindowModel* w = w_.Win(hWnd);
     if (w == nullptr) return 0;
     switch (index) {
-    case win::GWL_STYLE:
-        return static_cast<int32_t>(w->style | (w->visible ? WS_VISIBLE : 0u) | (w->maximized ? WS_MAXIMIZE : 0u));
-    case win::GWL_EXSTYLE:
-        return static_cast<int32_t>(w->exStyle);
-    case win::GWL_HWNDPARENT:
-        return static_cast<int32_t>(w->owner);
-    default:
-        return 0;
+        case win::GWL_STYLE:
+            return static_cast<int32_t>(w->style | (w->visible ? WS_VISIBLE : 0u) | (w->maximized ? WS_MAXIMIZE : 0u));
+        case win::GWL_EXSTYLE:
+            return static_cast<int32_t>(w->exStyle);
+        case win::GWL_HWNDPARENT:
+            return static_cast<int32_t>(w->owner);
+        default:
+            return 0;
     }
 }
 
@@ -120,22 +120,23 @@ int32_t PlatformSim::SetWindowLongA(WindowHandle hWnd, int32_t index, int32_t va
     const auto v = static_cast<uint32_t>(value);
     int32_t previous = 0;
     switch (index) {
-    case win::GWL_STYLE:
-        previous = static_cast<int32_t>(w->style | (w->visible ? WS_VISIBLE : 0u) | (w->maximized ? WS_MAXIMIZE : 0u));
-        w->style = v & ~(WS_VISIBLE | WS_MAXIMIZE);
-        w->visible = (v & WS_VISIBLE) != 0;
-        w->maximized = (v & WS_MAXIMIZE) != 0;
-        return previous;
-    case win::GWL_EXSTYLE:
-        previous = static_cast<int32_t>(w->exStyle);
-        w->exStyle = v;
-        return previous;
-    case win::GWL_HWNDPARENT:
-        previous = static_cast<int32_t>(w->owner);
-        w->owner = static_cast<WindowHandle>(v);
-        return previous;
-    default:
-        return 0;
+        case win::GWL_STYLE:
+            previous =
+                static_cast<int32_t>(w->style | (w->visible ? WS_VISIBLE : 0u) | (w->maximized ? WS_MAXIMIZE : 0u));
+            w->style = v & ~(WS_VISIBLE | WS_MAXIMIZE);
+            w->visible = (v & WS_VISIBLE) != 0;
+            w->maximized = (v & WS_MAXIMIZE) != 0;
+            return previous;
+        case win::GWL_EXSTYLE:
+            previous = static_cast<int32_t>(w->exStyle);
+            w->exStyle = v;
+            return previous;
+        case win::GWL_HWNDPARENT:
+            previous = static_cast<int32_t>(w->owner);
+            w->owner = static_cast<WindowHandle>(v);
+            return previous;
+        default:
+            return 0;
     }
 }
 
@@ -195,22 +196,22 @@ bool PlatformSim::ShowWindow(WindowHandle hWnd, int32_t cmdShow) {
     if (w == nullptr) return false;
     const bool wasVisible = w->visible;
     switch (cmdShow) {
-    case 0:  // SW_HIDE
-        w->visible = false;
-        break;
-    case win::SW_SHOWMAXIMIZED:
-        w_.Maximize(*w);
-        break;
-    case 6:  // SW_MINIMIZE
-    case 7:  // SW_SHOWMINNOACTIVE
-    case 2:  // SW_SHOWMINIMIZED
-        w->visible = true;
-        w->maximized = false;
-        break;
-    default:
-        w->visible = true;
-        if (cmdShow == win::SW_SHOWNORMAL || cmdShow == 9 /* SW_RESTORE */) w->maximized = false;
-        break;
+        case 0:  // SW_HIDE
+            w->visible = false;
+            break;
+        case win::SW_SHOWMAXIMIZED:
+            w_.Maximize(*w);
+            break;
+        case 6:  // SW_MINIMIZE
+        case 7:  // SW_SHOWMINNOACTIVE
+        case 2:  // SW_SHOWMINIMIZED
+            w->visible = true;
+            w->maximized = false;
+            break;
+        default:
+            w->visible = true;
+            if (cmdShow == win::SW_SHOWNORMAL || cmdShow == 9 /* SW_RESTORE */) w->maximized = false;
+            break;
     }
     return wasVisible;
 }
@@ -456,7 +457,8 @@ void PlatformSim::WriteBinaryFile(const std::wstring& path, const std::vector<ui
     w_.Touch("Platform.WriteBinaryFile");
     auto it = w_.files_.find(Lower(path));
     if (it != w_.files_.end()) {
-        if ((it->second.attributes & (file_attr::ReadOnly | file_attr::Directory)) != 0) throw HostError(ERROR_ACCESS_DENIED);
+        if ((it->second.attributes & (file_attr::ReadOnly | file_attr::Directory)) != 0)
+            throw HostError(ERROR_ACCESS_DENIED);
         it->second.bytes = bytes;
     } else {
         w_.files_[Lower(path)] = World::FileModel{bytes, file_attr::Normal};

@@ -114,7 +114,8 @@ private:
 
 class TabControlPort : public tab::TabControl {
 public:
-    TabControlPort(Link link, std::shared_ptr<TabControlSim> control) : link_(std::move(link)), c_(std::move(control)) {}
+    TabControlPort(Link link, std::shared_ptr<TabControlSim> control)
+        : link_(std::move(link)), c_(std::move(control)) {}
 
     void RemoveAll() override { Enter("TabControl.RemoveAll").RemoveAll(); }
     void SetImageList(ImageListHandle imageList) override {
@@ -249,9 +250,8 @@ int32_t TabControlSim::HitIndex(int32_t x, int32_t y) const {
 
 void TabControlSim::MouseUp(int16_t button, int32_t x, int32_t y) {
     if (!alive_) return;
-    Raise(link_, "MouseUp", [&] {
-        events_.TabSeclect_MouseUp(button, 0, static_cast<float>(x), static_cast<float>(y));
-    });
+    Raise(link_, "MouseUp",
+          [&] { events_.TabSeclect_MouseUp(button, 0, static_cast<float>(x), static_cast<float>(y)); });
 }
 
 void TabControlSim::ClickTab(int32_t index, int16_t button) {

@@ -76,7 +76,7 @@ public:
     std::shared_ptr<tab::TabItem> Insert(int32_t index, const std::wstring& caption, int32_t image);
     void Remove(int32_t index);
     int32_t IndexOf(const TabItemModel* item) const;  // -1 when removed
-    void Select(int32_t index);  // raises SelectedChanged when it changes
+    void Select(int32_t index);                       // raises SelectedChanged when it changes
     void Deselect(int32_t index);
     int32_t HitIndex(int32_t x, int32_t y) const;
 

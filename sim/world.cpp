@@ -51,7 +51,9 @@ World::~World() {
     link_->world = nullptr;
 }
 
-Platform& World::platform() { return *platform_; }
+Platform& World::platform() {
+    return *platform_;
+}
 
 // ---------------------------------------------------------------- calls and faults
 
@@ -93,7 +95,9 @@ void World::ClearFaults() {
     failAt_ = -1;
 }
 
-void World::RecordEscaped(const std::string& where) { escaped_.push_back(where); }
+void World::RecordEscaped(const std::string& where) {
+    escaped_.push_back(where);
+}
 
 // ---------------------------------------------------------------- windows
 
@@ -133,7 +137,9 @@ void World::DestroyWindow(WindowHandle hwnd) {
     if (dead.onDestroy) dead.onDestroy();
 }
 
-bool World::IsWindow(WindowHandle hwnd) const { return windows_.count(hwnd) != 0; }
+bool World::IsWindow(WindowHandle hwnd) const {
+    return windows_.count(hwnd) != 0;
+}
 
 WindowModel* World::Win(WindowHandle h) {
     auto it = windows_.find(h);
@@ -145,7 +151,9 @@ const WindowModel* World::Win(WindowHandle h) const {
     return it == windows_.end() ? nullptr : &it->second;
 }
 
-const WindowModel* World::Window(WindowHandle hwnd) const { return Win(hwnd); }
+const WindowModel* World::Window(WindowHandle hwnd) const {
+    return Win(hwnd);
+}
 
 std::vector<WindowHandle> World::Children(WindowHandle parent) const {
     std::vector<WindowHandle> result;
@@ -166,7 +174,8 @@ void World::RunCbtHooks(int32_t code, std::uintptr_t wParam) {
     std::vector<HookModel> hooks(hooks_.rbegin(), hooks_.rend());  // newest first
     for (const HookModel& hook : hooks) {
         if (hook.idHook != win::WH_CBT || hook.proc == nullptr) continue;
-        bool still = std::any_of(hooks_.begin(), hooks_.end(), [&](const HookModel& h) { return h.handle == hook.handle; });
+        bool still =
+            std::any_of(hooks_.begin(), hooks_.end(), [&](const HookModel& h) { return h.handle == hook.handle; });
         if (!still) continue;
         try {
             hook.proc(code, wParam, 0);
@@ -293,7 +302,9 @@ void World::DeleteRegistryKey(const std::wstring& path) {
     }
 }
 
-bool World::KeyExists(const std::wstring& path) const { return registry_.count(Lower(TrimSlashes(path))) != 0; }
+bool World::KeyExists(const std::wstring& path) const {
+    return registry_.count(Lower(TrimSlashes(path))) != 0;
+}
 
 void World::SetRegistryValue(const std::wstring& path, const std::wstring& name, uint32_t type,
                              const std::vector<uint8_t>& data) {

@@ -21,8 +21,9 @@
 //
 // Exceptions the core lets out where nothing may escape (timer and hook
 // procs, event sinks, form and control events) are caught and listed in
-// EscapedExceptions(), as is a modal dialog that would never return. Misuse by a test (unknown workbook name,
-// focusing a destroyed window) throws std::logic_error.
+// EscapedExceptions(), as is a modal dialog that would never return. Misuse
+// by a test (unknown workbook name, focusing a destroyed window) throws
+// std::logic_error.
 //
 // The sim's "ANSI code page" is UTF-8: WideToAnsi and AnsiToWide round-trip
 // Chinese text, as code page 936 does on a Chinese Windows; the "A" text
@@ -135,10 +136,10 @@ public:
     // The user's actions; a disabled control ignores them.
     virtual void ChooseOption1() = 0;
     virtual void ChooseOption2() = 0;
-    virtual void PressOK() = 0;   // cmdOK_Click
-    virtual void PressEsc() = 0;  // cmdOK is the cancel button: the same
-    virtual void ClickLink() = 0; // Labelblog_Click
-    virtual void CloseBox() = 0;  // Form_CloseRequested
+    virtual void PressOK() = 0;    // cmdOK_Click
+    virtual void PressEsc() = 0;   // cmdOK is the cancel button: the same
+    virtual void ClickLink() = 0;  // Labelblog_Click
+    virtual void CloseBox() = 0;   // Form_CloseRequested
 };
 
 // The about dialog's state when it became visible.
@@ -156,8 +157,8 @@ struct WindowListDialogRecord {
     WindowHandle hwnd = 0;
     std::vector<std::wstring> items;  // window captions as listed
     bool open = true;
-    bool confirmed = false;           // closed by "确定"
-    std::wstring activated;           // workbook activated by "确定", "" none
+    bool confirmed = false;  // closed by "确定"
+    std::wstring activated;  // workbook activated by "确定", "" none
 };
 
 class PlatformSim;
@@ -172,7 +173,7 @@ public:
     // ================= Excel: the application
     std::shared_ptr<excel::Application> Application();  // a fresh port object
     Platform& platform();
-    WindowHandle MainWindow() const { return mainWindow_; }  // "XLMAIN"
+    WindowHandle MainWindow() const { return mainWindow_; }              // "XLMAIN"
     WindowHandle DockWindow(int32_t position = excel::msoBarTop) const;  // "EXCEL2" (0 left,1 top,2 right,3 bottom)
     WindowHandle DeskWindow() const { return deskWindow_; }              // "XLDESK"
     WindowHandle FormulaBarWindow() const { return formulaBar_; }        // "EXCEL6"
@@ -207,7 +208,7 @@ public:
     void RenameWorkbook(const std::wstring& oldName, const std::wstring& newFullName);  // as save-as does
     void SetDirty(const std::wstring& name, bool dirty = true);
 
-    std::wstring ActiveWorkbookName() const;  // "" when none is active
+    std::wstring ActiveWorkbookName() const;          // "" when none is active
     std::vector<std::wstring> WorkbookNames() const;  // collection order, hidden ones included
     std::vector<std::wstring> VisibleWorkbookNames() const;
     std::wstring FullNameOf(const std::wstring& name) const;
@@ -219,9 +220,9 @@ public:
     void SetSaveAnswer(SaveAnswer answer) { saveAnswer_ = answer; }
     void QueueSaveAsName(const std::wstring& fullName) { saveAsQueue_.push_back(fullName); }
     void QueueSaveAsCancel() { saveAsQueue_.push_back(std::nullopt); }
-    const std::vector<std::wstring>& SavePrompts() const { return savePrompts_; }  // workbook names asked about
+    const std::vector<std::wstring>& SavePrompts() const { return savePrompts_; }      // workbook names asked about
     const std::vector<std::wstring>& SaveAsDialogs() const { return saveAsDialogs_; }  // workbook names
-    const std::vector<std::wstring>& SavedWorkbooks() const { return saved_; }  // names as saved
+    const std::vector<std::wstring>& SavedWorkbooks() const { return saved_; }         // names as saved
 
     // ================= Excel: events
     int32_t AppEventSubscriptions() const { return static_cast<int32_t>(appSinks_.size()); }
@@ -287,9 +288,9 @@ public:
                               uint32_t style = 0, bool visible = true);
     void DestroyWindow(WindowHandle hwnd);  // children too
     bool IsWindow(WindowHandle hwnd) const;
-    const WindowModel* Window(WindowHandle hwnd) const;  // nullptr when destroyed or unknown
+    const WindowModel* Window(WindowHandle hwnd) const;             // nullptr when destroyed or unknown
     std::vector<WindowHandle> Children(WindowHandle parent) const;  // 0 = top-level
-    void FocusWindow(WindowHandle hwnd);     // HCBT_SETFOCUS to the hooks, then focus
+    void FocusWindow(WindowHandle hwnd);                            // HCBT_SETFOCUS to the hooks, then focus
     WindowHandle FocusedWindow() const { return focus_; }
     void ActivateWindow(WindowHandle hwnd);  // HCBT_ACTIVATE to the hooks, then active
     WindowHandle ActiveWindow() const { return active_; }
@@ -320,7 +321,8 @@ public:
     // ================= registry (HKEY_CURRENT_USER; paths without the root)
     void SetRegistryValue(const std::wstring& path, const std::wstring& name, uint32_t type,
                           const std::vector<uint8_t>& data);
-    void SetRegistryString(const std::wstring& path, const std::wstring& name, const std::wstring& text);  // REG_SZ with NUL
+    void SetRegistryString(const std::wstring& path, const std::wstring& name,
+                           const std::wstring& text);  // REG_SZ with NUL
     std::optional<RegValue> RegistryValue(const std::wstring& path, const std::wstring& name) const;
     void CreateRegistryKey(const std::wstring& path);
     void DeleteRegistryKey(const std::wstring& path);
@@ -340,7 +342,10 @@ public:
     // The started process's effect; returns false to make the start fail.
     void OnStartProcess(std::function<bool(const ProcessStart&)> effect) { onStartProcess_ = std::move(effect); }
     const std::vector<ShellExecuteCall>& ShellExecutes() const { return shellExecutes_; }
-    void SetTwipsPerPixel(int32_t x, int32_t y) { twipsX_ = x; twipsY_ = y; }
+    void SetTwipsPerPixel(int32_t x, int32_t y) {
+        twipsX_ = x;
+        twipsY_ = y;
+    }
 
     // ================= accessibility
     std::shared_ptr<AccessibleSim> MakeAccessible(const std::wstring& name, int32_t role, uint32_t state = 0);
@@ -440,12 +445,12 @@ private:
     std::unique_ptr<PlatformSim> platform_;
 
     // call counting and faults
-    std::map<std::string, int32_t> calls_;                // node-stable: slots_ points into it
-    std::unordered_map<const char*, int32_t*> slots_;     // by literal address: no string per call
+    std::map<std::string, int32_t> calls_;             // node-stable: slots_ points into it
+    std::unordered_map<const char*, int32_t*> slots_;  // by literal address: no string per call
     int64_t totalCalls_ = 0;
     bool callLogOn_ = false;
-    std::vector<const char*> rawLog_;               // cheap to append in long loops
-    mutable std::vector<std::string> callLog_;       // rawLog_ as strings, filled on demand
+    std::vector<const char*> rawLog_;           // cheap to append in long loops
+    mutable std::vector<std::string> callLog_;  // rawLog_ as strings, filled on demand
     std::set<std::string> failing_;
     int64_t failAt_ = -1;
     int64_t injectedFaults_ = 0;
@@ -503,8 +508,8 @@ private:
     std::vector<LockCall> lockHistory_;
 
     // clock and timers
-    uint64_t clock_ = 0;               // virtual milliseconds; never wraps
-    uint32_t tickOffset_ = 1000000;    // GetTickCount = low 32 bits of clock_ + offset
+    uint64_t clock_ = 0;             // virtual milliseconds; never wraps
+    uint32_t tickOffset_ = 1000000;  // GetTickCount = low 32 bits of clock_ + offset
     std::vector<TimerModel> timers_;
     std::uintptr_t nextTimerId_ = 0x7F01;
     std::deque<std::function<void()>> doEventsQueue_;

@@ -13,8 +13,12 @@ using Names = std::vector<std::wstring>;
 // Records the application events as "Event(name)".
 class EventLog : public excel::AppEventSink {
 public:
-    void NewWorkbook(const std::shared_ptr<excel::Workbook>& Wb) override { log.push_back(L"New(" + Wb->Name() + L")"); }
-    void WorkbookOpen(const std::shared_ptr<excel::Workbook>& Wb) override { log.push_back(L"Open(" + Wb->Name() + L")"); }
+    void NewWorkbook(const std::shared_ptr<excel::Workbook>& Wb) override {
+        log.push_back(L"New(" + Wb->Name() + L")");
+    }
+    void WorkbookOpen(const std::shared_ptr<excel::Workbook>& Wb) override {
+        log.push_back(L"Open(" + Wb->Name() + L")");
+    }
     void WorkbookActivate(const std::shared_ptr<excel::Workbook>& Wb) override {
         log.push_back(L"Activate(" + Wb->Name() + L")");
     }
@@ -35,7 +39,9 @@ struct Connected {
     std::unique_ptr<excel::Subscription> subscription = app->SubscribeEvents(events);
 };
 
-void Execute(excel::Application& app, int32_t id) { app.CommandBars()->FindControl({}, id)->Execute(); }
+void Execute(excel::Application& app, int32_t id) {
+    app.CommandBars()->FindControl({}, id)->Execute();
+}
 
 TEST(SimExcel, WorkbookActionsRaiseEventsInExcelsOrder) {
     Connected c;
@@ -43,8 +49,8 @@ TEST(SimExcel, WorkbookActionsRaiseEventsInExcelsOrder) {
     c.world.NewWorkbook();
     c.world.ActivateByUser(L"a.xls");
     c.world.ActivateByUser(L"a.xls");  // already active: nothing
-    EXPECT_EQ(c.events.log, (Names{L"Open(a.xls)", L"Activate(a.xls)", L"New(Book1)", L"Activate(Book1)",
-                                   L"Activate(a.xls)"}));
+    EXPECT_EQ(c.events.log,
+              (Names{L"Open(a.xls)", L"Activate(a.xls)", L"New(Book1)", L"Activate(Book1)", L"Activate(a.xls)"}));
     EXPECT_EQ(c.app->Workbooks()->Item(L"a.xls")->FullName(), L"C:\\data\\a.xls");
     EXPECT_EQ(c.app->Workbooks()->Item(L"Book1")->FullName(), L"Book1");
 }
@@ -195,7 +201,8 @@ TEST(SimExcel, MoreWindowsOpensADialogThatTheHookCanAnswer) {
     DialogDriver::world = &c.world;
     DialogDriver::pick = L"a.xls";
     DialogDriver::activations = 0;
-    c.world.platform().SetWindowsHookExA(win::WH_CBT, &DialogDriver::Proc, c.world.ExcelInstance(), c.world.ExcelThreadId());
+    c.world.platform().SetWindowsHookExA(win::WH_CBT, &DialogDriver::Proc, c.world.ExcelInstance(),
+                                         c.world.ExcelThreadId());
     auto menu = c.app->CommandBars()->FindControl({}, excel::ids::WindowMenu);
     c.events.log.clear();
     menu->Controls()->Item(L"其他窗口(&M)...")->Execute();
@@ -229,7 +236,9 @@ TEST(SimExcel, AnUnansweredDialogStaysOpenUntilTheUserCloses) {
 
 // Counts clicks per subscribed button.
 struct ClickLog : excel::ButtonClickSink {
-    void Click(const std::shared_ptr<excel::CommandBarControl>& Ctrl, bool&) override { clicked.push_back(Ctrl->Caption()); }
+    void Click(const std::shared_ptr<excel::CommandBarControl>& Ctrl, bool&) override {
+        clicked.push_back(Ctrl->Caption());
+    }
     Names clicked;
 };
 

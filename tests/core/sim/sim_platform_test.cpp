@@ -67,7 +67,8 @@ TEST(SimPlatform, FocusAndActivationRunTheCbtHookOfExcelsThread) {
     Platform& p = world.platform();
     HookLog::calls.clear();
     EXPECT_EQ(p.SetWindowsHookExA(win::WH_CBT, &HookLog::Proc, 0, 12345), 0u);  // another thread
-    const HookHandle hook = p.SetWindowsHookExA(win::WH_CBT, &HookLog::Proc, world.ExcelInstance(), p.GetCurrentThreadId());
+    const HookHandle hook =
+        p.SetWindowsHookExA(win::WH_CBT, &HookLog::Proc, world.ExcelInstance(), p.GetCurrentThreadId());
     ASSERT_NE(hook, 0u);
     EXPECT_EQ(world.InstalledHooks()[0].hmod, world.ExcelInstance());
 
@@ -76,9 +77,10 @@ TEST(SimPlatform, FocusAndActivationRunTheCbtHookOfExcelsThread) {
     world.FocusWindow(world.FormulaBarWindow());
     const WindowHandle dialog = world.CreateWindow(L"bosa_sdm_XL9", L"激活", 0);
     world.ActivateWindow(dialog);
-    EXPECT_EQ(HookLog::calls, (std::vector<std::pair<int32_t, std::uintptr_t>>{
-                                  {win::HCBT_SETFOCUS, edit}, {win::HCBT_SETFOCUS, world.FormulaBarWindow()},
-                                  {win::HCBT_ACTIVATE, dialog}}));
+    EXPECT_EQ(
+        HookLog::calls,
+        (std::vector<std::pair<int32_t, std::uintptr_t>>{
+            {win::HCBT_SETFOCUS, edit}, {win::HCBT_SETFOCUS, world.FormulaBarWindow()}, {win::HCBT_ACTIVATE, dialog}}));
     EXPECT_EQ(world.FocusedWindow(), world.FormulaBarWindow());
     EXPECT_EQ(world.NextHookCalls().size(), 3u);
 
@@ -277,8 +279,18 @@ TEST(SimPlatform, AboutDialogRunsTheScriptAndClosesWhatItLeavesOpen) {
     };
     const Case cases[] = {
         {"no script", nullptr, 0, 1, false},
-        {"choose and confirm", [](AboutDialogSim& d) { d.ChooseOption2(); d.PressOK(); }, 1, 0, true},
-        {"escape", [](AboutDialogSim& d) { d.ClickLink(); d.PressEsc(); }, 1, 0, false},
+        {"choose and confirm",
+         [](AboutDialogSim& d) {
+             d.ChooseOption2();
+             d.PressOK();
+         },
+         1, 0, true},
+        {"escape",
+         [](AboutDialogSim& d) {
+             d.ClickLink();
+             d.PressEsc();
+         },
+         1, 0, false},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);

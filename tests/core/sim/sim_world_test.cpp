@@ -154,10 +154,10 @@ TEST(SimWorld, FindControlMatchesIdTagAndType) {
     button->Tag(L"Tarnwick");
     button->Caption(L"关于(&A)...");
     EXPECT_EQ(bars->FindControl({}, {}, std::wstring(L"Tarnwick"))->Caption(), L"关于(&A)...");
-    EXPECT_EQ(bars->FindControl({}, {}, std::wstring(L"tarnwick")), nullptr);  // tags compare exactly
+    EXPECT_EQ(bars->FindControl({}, {}, std::wstring(L"tarnwick")), nullptr);                // tags compare exactly
     EXPECT_EQ(bars->FindControl(excel::msoControlButton, excel::ids::WindowMenu), nullptr);  // it is a popup
-    for (int32_t id : {excel::ids::Save, excel::ids::Close, excel::ids::SaveAs, excel::ids::NewWorkbook,
-                       excel::ids::WindowMenu}) {
+    for (int32_t id :
+         {excel::ids::Save, excel::ids::Close, excel::ids::SaveAs, excel::ids::NewWorkbook, excel::ids::WindowMenu}) {
         SCOPED_TRACE(id);
         ASSERT_NE(bars->FindControl({}, id), nullptr);
         EXPECT_EQ(bars->FindControl({}, id)->Id(), id);
@@ -182,17 +182,25 @@ TEST(SimWorld, WindowListDialogVariants) {
         std::wstring active;
     };
     const Case cases[] = {
-        {"cancel keeps the active workbook", L"激活", [](World& w) { w.CloseWindowListDialog(false); },
-         {L"a.xls:1", L"a.xls:2", L"b.xls"}, L"b.xls"},
-        {"OK without a choice takes the active window's item", L"活动文档",
-         [](World& w) { w.CloseWindowListDialog(true); }, {L"a.xls:1", L"a.xls:2", L"b.xls"}, L"b.xls"},
-        {"the second window of a.xls chosen", L"激活",
+        {"cancel keeps the active workbook",
+         L"激活",
+         [](World& w) { w.CloseWindowListDialog(false); },
+         {L"a.xls:1", L"a.xls:2", L"b.xls"},
+         L"b.xls"},
+        {"OK without a choice takes the active window's item",
+         L"活动文档",
+         [](World& w) { w.CloseWindowListDialog(true); },
+         {L"a.xls:1", L"a.xls:2", L"b.xls"},
+         L"b.xls"},
+        {"the second window of a.xls chosen",
+         L"激活",
          [](World& w) {
              auto list = w.WindowListAccessible()->Elements()[0].object;
              list->accDoDefaultAction(2);
              w.WindowListAccessible()->Elements()[1].object->accDoDefaultAction(acc::CHILDID_SELF);
          },
-         {L"a.xls:1", L"a.xls:2", L"b.xls"}, L"a.xls"},
+         {L"a.xls:1", L"a.xls:2", L"b.xls"},
+         L"a.xls"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -223,7 +231,7 @@ TEST(SimWorld, TimerAndTextDetails) {
     static int fired = 0;
     fired = 0;
     auto proc = [](WindowHandle, uint32_t, std::uintptr_t, uint32_t) { ++fired; };
-    const auto id = p.SetTimer(0, 0, 1, proc);  // raised to the 10 ms minimum
+    const auto id = p.SetTimer(0, 0, 1, proc);   // raised to the 10 ms minimum
     EXPECT_EQ(p.SetTimer(0, id, 50, proc), id);  // same id: replaced, not added
     EXPECT_EQ(world.LiveTimers().size(), 1u);
     world.Advance(49);
@@ -237,7 +245,7 @@ TEST(SimWorld, TimerAndTextDetails) {
     EXPECT_EQ(p.GetWindowTextA(h).size(), 254u);
     const WindowHandle chinese = world.CreateWindow(L"X", std::wstring(100, L'激'), 0);
     EXPECT_EQ(p.GetWindowTextA(chinese), std::wstring(84, L'激'));  // 3 bytes each; no half character
-    EXPECT_EQ(p.AnsiToWide("a\xE6\xBF"), L"a\xFFFD\xFFFD");  // a cut sequence
+    EXPECT_EQ(p.AnsiToWide("a\xE6\xBF"), L"a\xFFFD\xFFFD");         // a cut sequence
     world.SetVersionUnreadable();
     EXPECT_THROW(world.Application()->Version(), HostError);
 }
