@@ -14,6 +14,11 @@ constexpr uint32_t kLunaBorder = Rgb(59, 97, 156);
 constexpr uint32_t kLunaText = Rgb(0, 0, 0);
 constexpr uint32_t kLunaArrow = Rgb(0, 45, 150);
 constexpr uint32_t kLunaArrowDisabled = Rgb(141, 178, 227);
+// The deluxe look's own touches on the Luna palette.
+constexpr Fill kDeluxeAccent{Rgb(255, 200, 80), Rgb(236, 144, 24)};
+constexpr uint32_t kDeluxeHighlight = Rgb(255, 255, 255);
+
+constexpr uint32_t kHotTint = 40;  // of 255
 
 constexpr Fill Flat(uint32_t c) {
     return Fill{c, c};
@@ -69,13 +74,21 @@ TabStyle ResolveTabStyle(const PaintSettings& settings, const SystemColors& syst
         p.strip = Flat(system.face);
         p.tabNormal = Flat(system.face);
         p.tabSelected = Flat(system.window);
-        p.tabHot = Flat(Blend(system.face, system.window, 128));
+        // A tint of the selection colour: a blend of face and window is
+        // invisible where the face is nearly white, and COLOR_HOTLIGHT is
+        // grey on some systems.
+        p.tabHot = Flat(Blend(system.face, system.selection, kHotTint));
         p.border = system.shadow;
         p.baseline = system.darkShadow;
         p.text = system.windowText;
         p.selectedText = system.windowText;
         p.navArrow = system.windowText;
         p.navArrowDisabled = system.grayText;
+    }
+    // The deluxe look is the default one: upright tabs in Luna colours.
+    if (style.luna && style.shape == TabShape::PropertyPage) {
+        p.selectedAccent = kDeluxeAccent;
+        p.innerHighlight = kDeluxeHighlight;
     }
     if (settings.buttonSelected) p.tabSelected = Flat(*settings.buttonSelected);
     if (settings.buttonNormal) {

@@ -37,6 +37,18 @@ std::vector<POINT> TabOutline(const Rect& b, TabShape shape, int32_t slant) {
             {right - 2, b.top}, {right, b.top + 2},  {right, bottom}};
 }
 
+// The accent band over the selected tab's top edge, inside the cut
+// corners, and a light inner edge that lifts the other tabs off the strip.
+void PaintDeluxeTouches(HDC dc, const Rect& b, const Palette& p, bool selected) {
+    if (selected && p.selectedAccent) {
+        FillSolid(dc, RECT{b.left + 2, b.top, b.right - 2, b.top + 1}, p.selectedAccent->bottom);
+        FillGradient(dc, RECT{b.left + 1, b.top + 1, b.right - 1, b.top + 3}, *p.selectedAccent);
+    } else if (!selected && p.innerHighlight) {
+        FillSolid(dc, RECT{b.left + 2, b.top + 1, b.right - 2, b.top + 2}, *p.innerHighlight);
+        FillSolid(dc, RECT{b.left + 1, b.top + 2, b.left + 2, b.bottom - 1}, *p.innerHighlight);
+    }
+}
+
 const Fill& TabFill(const PaintRequest& r, int32_t index, bool selected) {
     const Palette& p = r.style.palette;
     if (selected) return p.tabSelected;
@@ -69,23 +81,36 @@ void PaintTab(HDC dc, const PaintRequest& r, int32_t index, bool selected) {
         SetDCPenColor(dc, p.border);
         Polyline(dc, outline.data(), static_cast<int>(outline.size()));
     }
+    PaintDeluxeTouches(dc, box.bounds, p, selected);
+
+    const HFONT font = (selected && r.style.boldSelected && r.boldFont) ? r.boldFont : r.font;
+    SelectScope selectFont(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+
+    // Tabs are measured in the bold font, so a caption drawn regular is
+    // narrower than its box: the icon and caption are centred as one group
+    // rather than leaving a gap between them.
+    LONG shift = 0;
+    const bool hasCaption = !item.caption.empty() && !box.text.Empty();
+    if (hasCaption) {
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, item.caption.c_str(), static_cast<int>(item.caption.size()), &extent);
+        shift = std::max<LONG>(0, (box.text.Width() - extent.cx) / 2);
+    }
 
     if (r.images && !box.icon.Empty() && item.image >= 0) {
         int w = 0;
         int h = 0;
         ImageList_GetIconSize(r.images, &w, &h);
         const int y = box.icon.top + (box.icon.Height() - h) / 2;
-        ImageList_Draw(r.images, item.image, dc, box.icon.left, y, ILD_TRANSPARENT);
+        ImageList_Draw(r.images, item.image, dc, box.icon.left + shift, y, ILD_TRANSPARENT);
     }
 
-    if (!item.caption.empty() && !box.text.Empty()) {
-        const HFONT font = (selected && r.style.boldSelected && r.boldFont) ? r.boldFont : r.font;
-        SelectScope selectFont(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+    if (hasCaption) {
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, selected ? p.selectedText : p.text);
-        RECT text{box.text.left, box.text.top, box.text.right, box.text.bottom};
+        RECT text{box.text.left + shift, box.text.top, box.text.right, box.text.bottom};
         DrawTextW(dc, item.caption.c_str(), static_cast<int>(item.caption.size()), &text,
-                  DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+                  DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS | DT_NOPREFIX);
     }
 }
 

@@ -59,6 +59,7 @@ SystemColors CurrentSystemColors() {
     c.darkShadow = GetSysColor(COLOR_3DDKSHADOW);
     c.highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
     c.grayText = GetSysColor(COLOR_GRAYTEXT);
+    c.selection = GetSysColor(COLOR_HIGHLIGHT);
     return c;
 }
 

@@ -39,6 +39,7 @@ struct SystemColors {
     uint32_t darkShadow = Rgb(64, 64, 64);    // COLOR_3DDKSHADOW
     uint32_t highlight = Rgb(255, 255, 255);  // COLOR_BTNHIGHLIGHT
     uint32_t grayText = Rgb(128, 128, 128);   // COLOR_GRAYTEXT
+    uint32_t selection = Rgb(10, 36, 106);    // COLOR_HIGHLIGHT
 };
 
 enum class TabShape {
@@ -64,6 +65,10 @@ struct Palette {
     uint32_t selectedText = 0;
     uint32_t navArrow = 0;
     uint32_t navArrowDisabled = 0;
+    // Deluxe touches: a band across the top of the selected tab and a light
+    // inner edge on the others. Empty when the look has none.
+    std::optional<Fill> selectedAccent;
+    std::optional<uint32_t> innerHighlight;
     friend bool operator==(const Palette&, const Palette&) = default;
 };
 

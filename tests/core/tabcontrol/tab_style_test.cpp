@@ -59,6 +59,33 @@ TEST(TabStyle, DisableLunaColorsTurnsOffice2003ColoursIntoSystemColours) {
     EXPECT_EQ(s.palette.strip, (Fill{sys.face, sys.face}));
 }
 
+TEST(TabStyle, OnlyTheDeluxeLookHasTheAccentAndInnerHighlight) {
+    PaintSettings excel2003;
+    excel2003.appearance = kAppearanceExcel;
+    excel2003.color = kColorOffice2003;
+    PaintSettings excel2002;
+    excel2002.appearance = kAppearanceExcel;
+    excel2002.disableLunaColors = true;
+    PaintSettings classicPages;
+    classicPages.disableLunaColors = true;
+    const struct {
+        const char* name;
+        PaintSettings settings;
+        bool deluxe;
+    } cases[] = {
+        {"design default", PaintSettings{}, true},
+        {"Excel tabs, Office 2003 colours", excel2003, false},
+        {"Excel 2002", excel2002, false},
+        {"property pages in system colours", classicPages, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Palette p = ResolveTabStyle(c.settings, Classic()).palette;
+        EXPECT_EQ(p.selectedAccent.has_value(), c.deluxe);
+        EXPECT_EQ(p.innerHighlight.has_value(), c.deluxe);
+    }
+}
+
 TEST(TabStyle, UnknownAppearanceValuesDrawAsPropertyPages) {
     EXPECT_EQ(ShapeFor(0), TabShape::PropertyPage);
     EXPECT_EQ(ShapeFor(42), TabShape::PropertyPage);

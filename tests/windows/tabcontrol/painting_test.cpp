@@ -1,5 +1,7 @@
 // What the strip draws in the three looks the add-in picks, read back pixel by
 // pixel from a rendering into a 32-bit bitmap (WM_PRINTCLIENT).
+#include <cstdlib>
+
 #include "corvane/ids.h"
 #include "host.h"
 
@@ -120,16 +122,45 @@ TEST(TabControlPainting, DeluxeStyleShadesTheStripInOffice2003Blue) {
     EXPECT_GT(GetBValue(top), GetRValue(top)) << "blue: " << Hex(top);
 }
 
-TEST(TabControlPainting, HotTrackingColoursTheTabUnderThePointer) {
+int Distance(COLORREF a, COLORREF b) {
+    return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
+           std::abs(GetBValue(a) - GetBValue(b));
+}
+
+// The hot tab must stand out clearly in every look, also where the system's
+// face colour is nearly white.
+TEST(TabControlPainting, HotTrackingColoursTheTabUnderThePointerVisibly) {
+    const struct {
+        const char* look;
+        bool excelTabs;
+        bool systemColours;
+    } looks[] = {{"deluxe", false, false}, {"Excel tabs", true, false}, {"Excel 2002", true, true}};
+    for (const auto& look : looks) {
+        SCOPED_TRACE(look.look);
+        Styled s = TwoTabs();
+        const int32_t appearance = look.excelTabs ? corvane::kAppearanceExcel : corvane::kAppearancePropertyPage2003;
+        ASSERT_EQ(Put(s.manager.get(), pm::Appearance, appearance), S_OK);
+        ASSERT_EQ(Put(s.manager.get(), pm::DisableLunaColors, look.systemColours), S_OK);
+        ASSERT_EQ(Put(s.manager.get(), pm::HotTracking, true), S_OK);
+        const POINT normal = FillPoint(s.strip, 1);
+        const COLORREF before = Render(s.strip).At(normal.x, normal.y);
+        SendMessageW(s.strip, WM_MOUSEMOVE, 0, MAKELPARAM(normal.x, normal.y));
+        const COLORREF hot = Render(s.strip).At(normal.x, normal.y);
+        EXPECT_GE(Distance(before, hot), 30) << Hex(before) << " vs hot " << Hex(hot);
+        SendMessageW(s.strip, WM_MOUSELEAVE, 0, 0);
+        EXPECT_EQ(Render(s.strip).At(normal.x, normal.y), before);
+    }
+}
+
+TEST(TabControlPainting, DeluxeLookMarksOnlyTheSelectedTabWithAWarmBand) {
     Styled s = TwoTabs();
-    ASSERT_EQ(Put(s.manager.get(), pm::HotTracking, true), S_OK);
-    const POINT normal = FillPoint(s.strip, 1);
-    const COLORREF before = Render(s.strip).At(normal.x, normal.y);
-    SendMessageW(s.strip, WM_MOUSEMOVE, 0, MAKELPARAM(normal.x, normal.y));
-    const COLORREF hot = Render(s.strip).At(normal.x, normal.y);
-    EXPECT_NE(before, hot);
-    SendMessageW(s.strip, WM_MOUSELEAVE, 0, 0);
-    EXPECT_EQ(Render(s.strip).At(normal.x, normal.y), before);
+    const Picture picture = Render(s.strip);
+    const auto band = [&](int32_t index) {
+        const POINT centre = TabCentre(s.strip, index);
+        return picture.At(centre.x, 5);  // just below the tab's top edge
+    };
+    EXPECT_GT(GetRValue(band(0)), GetBValue(band(0)) + 60) << "selected: " << Hex(band(0));
+    EXPECT_GE(GetBValue(band(1)), GetRValue(band(1))) << "other: " << Hex(band(1));
 }
 
 }  // namespace
