@@ -31,6 +31,7 @@ double Percentile(std::vector<double> v, double p) {
 
 void MeasureConnection(int books, int runs) {
     Session s({.initialWorkbooks = books}, false);
+    s.excel.ResetCallCounts();
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         if (!s.addin) s.addin = CreateAddin();
@@ -38,6 +39,10 @@ void MeasureConnection(int books, int runs) {
         s.addin->OnConnection(s.excel.Application(), kAfterStartup, nullptr, nullptr);
         times.push_back(Now() - start);
         s.excel.PumpUntil([&] { return s.Form() != nullptr; }, 3000);
+        if (i == 0) {
+            std::printf("first connection of the process, %d workbooks: GetIDsOfNames %ld, Invoke %ld\n", books,
+                        s.excel.GetIDsOfNamesCount(), s.excel.InvokeCount());
+        }
         s.Disconnect();
         s.excel.PumpFor(20);
     }
@@ -47,13 +52,21 @@ void MeasureConnection(int books, int runs) {
 }
 
 void MeasureIdleTicks(int books, int ticks) {
-    Session s({.initialWorkbooks = books});
+    Session s({.initialWorkbooks = books}, false);
+    s.excel.ResetCallCounts();
+    s.Connect();
     s.excel.PumpUntil([&] { return s.Form() != nullptr; }, 5000);
+    const long connectionNames = s.excel.GetIDsOfNamesCount();
+    // The strip is up; the next tick is the first one with nothing to repair.
+    s.excel.ResetCallCounts();
     TickDriver driver;
     if (!driver.Capture(s.excel)) {
         std::printf("no timer tick seen\n");
         return;
     }
+    std::printf("%2d workbooks: GetIDsOfNames %ld while connecting and docking, %ld in the first idle tick "
+                "(%ld Invoke)\n",
+                books, connectionNames, s.excel.GetIDsOfNamesCount(), s.excel.InvokeCount());
     for (int i = 0; i < 50; ++i) driver.Tick();  // caches filled, nothing to repair
     s.excel.ResetCallCounts();
     std::vector<double> times;
