@@ -110,22 +110,51 @@ TEST_F(Commands, ARightClickOpensTheMenuOfTheTabOrOfTheStripWithTheRightEntriesG
 }
 
 TEST_F(Commands, EntriesRunTheirCommands) {
+    using Books = std::vector<std::wstring>;
     struct Case {
         const char* what;
-        std::wstring target, entry;
+        std::wstring target, entry;  // target empty: the empty strip
         std::function<void(fakexl::FakeExcel&)> prepare;
-        std::vector<std::wstring> books;  // open afterwards
+        std::function<void(const fakexl::FakeExcel&)> check;
         std::vector<std::wstring> commands;
     };
+    auto openBooks = [](Books want) {
+        return [want](const fakexl::FakeExcel& x) { EXPECT_EQ(OpenNames(x), want); };
+    };
     const Case cases[] = {
-        {"close", L"Book2", L"关闭工作簿(&C)", nullptr, {L"Book1", L"Book3"}, {L"106"}},
-        {"save", L"Book2", L"保存工作簿(&S)", nullptr, {L"Book1", L"Book2", L"Book3"}, {L"3"}},
+        {"close", L"Book2", L"关闭工作簿(&C)", nullptr, openBooks({L"Book1", L"Book3"}), {L"106"}},
+        // A never-saved workbook is saved through Excel's save-as prompt.
+        {"save", L"Book2", L"保存工作簿(&S)",
+         [](auto& x) { x.QueueSaveAsAnswer(std::wstring(L"C:\\data\\saved.xls")); },
+         openBooks({L"Book1", L"saved.xls", L"Book3"}), {L"3"}},
         {"save as", L"Book2", L"另存为(&A)",
          [](auto& x) { x.QueueSaveAsAnswer(std::wstring(L"C:\\data\\plan b.xls")); },
-         {L"Book1", L"plan b.xls", L"Book3"}, {L"748"}},
-        {"close others", L"Book2", L"关闭其它工作簿(&O)", nullptr, {L"Book2"}, {}},
-        {"close all", L"Book2", L"关闭所有工作簿(&L)", nullptr, {}, {}},
-        {"new", L"", L"新建空白工作簿(&N)", nullptr, {L"Book1", L"Book2", L"Book3", L"Book4"}, {L"2520"}},
+         openBooks({L"Book1", L"plan b.xls", L"Book3"}), {L"748"}},
+        {"save all, every workbook never saved", L"", L"保存所有工作簿(&Y)",
+         [](auto& x) {
+             for (int i = 0; i < 3; ++i) x.SetDirty(L"Book" + std::to_wstring(i + 1), true);
+             x.SetDefaultSaveAsAnswer(std::nullopt);
+             for (const wchar_t* path : {L"C:\\d\\s1.xls", L"C:\\d\\s2.xls", L"C:\\d\\s3.xls"}) {
+                 x.QueueSaveAsAnswer(std::wstring(path));
+             }
+         },
+         [](const fakexl::FakeExcel& x) {
+             const auto books = x.Workbooks();
+             EXPECT_EQ(books.size(), 3u);
+             for (const auto& b : books) {
+                 EXPECT_FALSE(b.dirty);
+                 EXPECT_EQ(b.name.rfind(L"Book", 0), std::wstring::npos) << "left unsaved";
+             }
+         },
+         {}},
+        {"close others, one of them changed and not saved", L"Book2", L"关闭其它工作簿(&O)",
+         [](auto& x) {
+             x.SetDirty(L"Book3", true);
+             x.QueueSavePromptAnswer(fakexl::SaveAnswer::DontSave);
+         },
+         openBooks({L"Book2"}), {}},
+        {"close all", L"Book2", L"关闭所有工作簿(&L)", nullptr, openBooks({}), {}},
+        {"new", L"", L"新建空白工作簿(&N)", nullptr, openBooks({L"Book1", L"Book2", L"Book3", L"Book4"}), {L"2520"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -133,53 +162,60 @@ TEST_F(Commands, EntriesRunTheirCommands) {
         ASSERT_TRUE(s.WaitForStrip({L"Book1", L"Book2", L"Book3"}));
         if (c.prepare) c.prepare(s.excel);
         Choose(s, c.target, c.entry);
-        EXPECT_EQ(OpenNames(s.excel), c.books);
+        c.check(s.excel);
         const auto commands = s.excel.Commands();
         for (const auto& command : c.commands) {
             EXPECT_NE(std::find(commands.begin(), commands.end(), command), commands.end()) << "command not run";
         }
-        if (c.books.empty()) {
+        if (s.excel.Workbooks().empty()) {
             EXPECT_TRUE(s.WaitForNoStrip());
         } else {
             const auto active = s.excel.ActiveWorkbook();
             ASSERT_TRUE(active);
-            EXPECT_TRUE(s.WaitForStrip(c.books, *active));
+            EXPECT_TRUE(s.WaitForStrip(OpenNames(s.excel), *active));
         }
         EXPECT_TRUE(s.excel.ScreenUpdating());
         EXPECT_TRUE(s.excel.SinkFailures().empty());
+        EXPECT_TRUE(s.excel.UnexpectedCalls().empty());
     }
 }
 
-TEST_F(Commands, DoubleClicksCloseATabsWorkbookOrCreateOneAndSlowClicksOnlySelect) {
+TEST_F(Commands, DoubleClicksCloseATabsWorkbookOrCreateOne) {
+    enum Step { Left, Right, Pause };  // Pause: longer than the double-click time
     struct Case {
         const char* what;
-        bool onTab;
-        DWORD pauseMs;  // between the two clicks
+        bool onTab;  // Book2's tab, or the empty strip
+        std::vector<Step> steps;
         std::vector<std::wstring> books;
     };
-    const DWORD slow = ::GetDoubleClickTime() + 150;
     const Case cases[] = {
-        {"double click on a tab", true, 0, {L"Book1", L"Book3"}},
-        {"double click on the empty strip", false, 0, {L"Book1", L"Book2", L"Book3", L"Book4"}},
-        {"slow clicks on a tab", true, slow, {L"Book1", L"Book2", L"Book3"}},
-        {"slow clicks on the empty strip", false, slow, {L"Book1", L"Book2", L"Book3"}},
+        {"double click on a tab", true, {Left, Left}, {L"Book1", L"Book3"}},
+        {"double click on the empty strip", false, {Left, Left}, {L"Book1", L"Book2", L"Book3", L"Book4"}},
+        {"slow clicks on a tab", true, {Left, Pause, Left}, {L"Book1", L"Book2", L"Book3"}},
+        {"slow clicks on the empty strip", false, {Left, Pause, Left}, {L"Book1", L"Book2", L"Book3"}},
+        {"a right click between", true, {Left, Right, Left}, {L"Book1", L"Book2", L"Book3"}},
+        {"a third quick click only arms", false, {Left, Left, Left}, {L"Book1", L"Book2", L"Book3", L"Book4"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Session s({.initialWorkbooks = 3});
         s.excel.ActivateWorkbook(L"Book3");
         ASSERT_TRUE(s.WaitForStrip({L"Book1", L"Book2", L"Book3"}, L"Book3"));
-        const POINT at = c.onTab ? [&] {
+        POINT at = s.EmptyStripPoint();
+        if (c.onTab) {
             for (const Tab& t : s.Tabs()) {
-                if (t.name == L"Book2") return POINT{(t.screen.left + t.screen.right) / 2, (t.screen.top + t.screen.bottom) / 2};
+                if (t.name == L"Book2") at = POINT{(t.screen.left + t.screen.right) / 2, (t.screen.top + t.screen.bottom) / 2};
             }
-            return POINT{};
-        }() : s.EmptyStripPoint();
-        s.Click(at);
-        if (c.pauseMs) s.Pump(c.pauseMs);
-        s.Click(at);
+        }
+        for (Step step : c.steps) {
+            if (step == Pause) {
+                s.Pump(::GetDoubleClickTime() + 150);
+            } else {
+                s.Click(at, step == Left ? Button::Left : Button::Right);
+            }
+        }
         EXPECT_EQ(OpenNames(s.excel), c.books);
-        if (c.onTab && c.pauseMs) {
+        if (c.onTab && c.books.size() == 3) {
             EXPECT_EQ(s.excel.ActiveWorkbook(), L"Book2");
         }
         const auto active = s.excel.ActiveWorkbook();
