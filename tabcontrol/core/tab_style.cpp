@@ -109,6 +109,8 @@ TabMetrics MetricsFor(TabShape shape, int32_t dpi) {
     m.minTabWidth = Scale(24, dpi);
     m.maxTabWidth = Scale(260, dpi);
     m.navButtonWidth = Scale(16, dpi);
+    m.corner = Scale(2, dpi);
+    m.accentHeight = Scale(3, dpi);
     if (shape == TabShape::Excel) {
         m.slant = Scale(8, dpi);
         m.overlap = m.slant;

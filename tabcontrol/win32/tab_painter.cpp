@@ -27,25 +27,28 @@ void FillGradient(HDC dc, const RECT& r, const Fill& fill) {
 }
 
 // The outline of a tab standing on the baseline, open at the bottom.
-std::vector<POINT> TabOutline(const Rect& b, TabShape shape, int32_t slant) {
+std::vector<POINT> TabOutline(const Rect& b, TabShape shape, const TabMetrics& m) {
+    const LONG slant = m.slant;
+    const LONG corner = m.corner;
     const LONG bottom = b.bottom - 1;
     const LONG right = b.right - 1;
     if (shape == TabShape::Excel) {
         return {{b.left, bottom}, {b.left + slant, b.top}, {right - slant, b.top}, {right, bottom}};
     }
-    return {{b.left, bottom},   {b.left, b.top + 2}, {b.left + 2, b.top},
-            {right - 2, b.top}, {right, b.top + 2},  {right, bottom}};
+    return {{b.left, bottom},        {b.left, b.top + corner}, {b.left + corner, b.top},
+            {right - corner, b.top}, {right, b.top + corner},  {right, bottom}};
 }
 
 // The accent band over the selected tab's top edge, inside the cut
 // corners, and a light inner edge that lifts the other tabs off the strip.
-void PaintDeluxeTouches(HDC dc, const Rect& b, const Palette& p, bool selected) {
+void PaintDeluxeTouches(HDC dc, const Rect& b, const TabMetrics& m, const Palette& p, bool selected) {
+    const LONG c = m.corner;
     if (selected && p.selectedAccent) {
-        FillSolid(dc, RECT{b.left + 2, b.top, b.right - 2, b.top + 1}, p.selectedAccent->bottom);
-        FillGradient(dc, RECT{b.left + 1, b.top + 1, b.right - 1, b.top + 3}, *p.selectedAccent);
+        FillSolid(dc, RECT{b.left + c, b.top, b.right - c, b.top + 1}, p.selectedAccent->bottom);
+        FillGradient(dc, RECT{b.left + 1, b.top + 1, b.right - 1, b.top + m.accentHeight}, *p.selectedAccent);
     } else if (!selected && p.innerHighlight) {
-        FillSolid(dc, RECT{b.left + 2, b.top + 1, b.right - 2, b.top + 2}, *p.innerHighlight);
-        FillSolid(dc, RECT{b.left + 1, b.top + 2, b.left + 2, b.bottom - 1}, *p.innerHighlight);
+        FillSolid(dc, RECT{b.left + c, b.top + 1, b.right - c, b.top + 2}, *p.innerHighlight);
+        FillSolid(dc, RECT{b.left + 1, b.top + c, b.left + 2, b.bottom - 1}, *p.innerHighlight);
     }
 }
 
@@ -60,7 +63,7 @@ void PaintTab(HDC dc, const PaintRequest& r, int32_t index, bool selected) {
     const TabBox& box = r.layout.tabs[static_cast<size_t>(index)];
     const TabItemState& item = *r.model.Items()[static_cast<size_t>(index)];
     const Palette& p = r.style.palette;
-    std::vector<POINT> outline = TabOutline(box.bounds, r.style.shape, r.metrics.slant);
+    std::vector<POINT> outline = TabOutline(box.bounds, r.style.shape, r.metrics);
 
     // Body: the gradient clipped to the tab's shape, bottom row included, so
     // the selected tab opens into the area below the strip.
@@ -81,7 +84,7 @@ void PaintTab(HDC dc, const PaintRequest& r, int32_t index, bool selected) {
         SetDCPenColor(dc, p.border);
         Polyline(dc, outline.data(), static_cast<int>(outline.size()));
     }
-    PaintDeluxeTouches(dc, box.bounds, p, selected);
+    PaintDeluxeTouches(dc, box.bounds, r.metrics, p, selected);
 
     const HFONT font = (selected && r.style.boldSelected && r.boldFont) ? r.boldFont : r.font;
     SelectScope selectFont(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));

@@ -30,6 +30,8 @@ struct TabMetrics {
     int32_t minTabWidth = 24;
     int32_t maxTabWidth = 260;  // longer captions are cut with an ellipsis
     int32_t navButtonWidth = 16;
+    int32_t corner = 2;  // the cut top corners of property-page tabs
+    int32_t accentHeight = 3;  // the deluxe band over the selected tab
 };
 
 struct TabMeasure {
