@@ -40,6 +40,13 @@ Test TestElement(acc::Accessible& owner, int32_t childId, const std::wstring& pa
     return test;
 }
 
+// Excel's dialog is three levels deep. A tree that nests deeper than this
+// (or refers back to itself) would recurse until the stack overflows inside
+// the hook, which no handler can contain: below the bound, nothing is found.
+constexpr int32_t kMaxSearchDepth = 64;
+
+AccessibleMatch Search(const std::shared_ptr<acc::Accessible>& parent, const std::wstring& pattern,
+                       int32_t occurrence, int32_t role, int32_t depth);
 
 }  // namespace
 
@@ -65,8 +72,16 @@ void ChooseDialogItem(const std::wstring& pattern, int32_t occurrence, WindowHan
 
 AccessibleMatch FindAccessible(const std::shared_ptr<acc::Accessible>& parent, const std::wstring& pattern,
                                int32_t occurrence, int32_t role) {
+    return Search(parent, pattern, occurrence, role, 0);
+}
+
+namespace {
+
+AccessibleMatch Search(const std::shared_ptr<acc::Accessible>& parent, const std::wstring& pattern,
+                       int32_t occurrence, int32_t role, int32_t depth) {
     AccessibleMatch result;
     if (!parent) throw HostError(hr::OBJECT_REQUIRED_);
+    if (depth > kMaxSearchDepth) return result;
     if (parent->accChildCount() == 0) return result;
     const int32_t n = parent->accChildCount();
     acc::AccessibleChildrenResult children = Plat().AccessibleChildren(*parent, 0, n);
@@ -112,7 +127,7 @@ AccessibleMatch FindAccessible(const std::shared_ptr<acc::Accessible>& parent, c
             // Only objects are searched further; the nested search replaces
             // the result, also with an empty one.
             try {
-                result = FindAccessible(element.object, pattern, occurrence, role);
+                result = Search(element.object, pattern, occurrence, role, depth + 1);
                 errorPending = false;
             } catch (const HostError&) {
                 errorPending = true;
@@ -122,5 +137,7 @@ AccessibleMatch FindAccessible(const std::shared_ptr<acc::Accessible>& parent, c
     }
     return result;
 }
+
+}  // namespace
 
 }  // namespace tarnwick

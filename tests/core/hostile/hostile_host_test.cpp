@@ -333,8 +333,7 @@ TEST(HostileWindowListDialog, UnusualTreesAreAnsweredAsFarAsTheyGo) {
 // A buggy accessible server whose pane lists itself among its children. The
 // search runs inside the hook, on Excel's thread: it must end, press "确定"
 // and give the focus back, not recurse until the stack overflows.
-// Disabled: the search has no bound on its depth (see the findings file).
-TEST(HostileWindowListDialog, DISABLED_CyclicTreeEndsTheSearch) {
+TEST(HostileWindowListDialog, CyclicTreeEndsTheSearch) {
     HostileExcel excel({kBookA, kBookB, kBookC});
     sim::World& world = excel.world;
     world.SetWindowMenuLimit(0);
@@ -426,7 +425,7 @@ void PlaySession(HostileExcel& excel, const std::function<void()>& afterConnect 
 
     if (beforeDisconnect) beforeDisconnect();
     excel.Disconnect();
-    world.ClearFaults();
+    excel.Recover();
     excel.ExpectLetGo("disconnected");
 }
 
@@ -462,22 +461,38 @@ TEST(HostileHost, EveryCallOfAnyOneMemberFailingBreaksNothing) {
 
 TEST(HostileHost, AHostFailingEveryCallGetsNothingAndKeepsNothing) {
     const std::vector<std::string> members = MembersCalled();
-    SCOPED_TRACE("every call but the version, from the connection on");
-    {
-        HostileExcel excel({kBookA, kBookB, kBookC});
-        for (const std::string& member : members) {
-            if (member != "Application.Version") excel.world.FailCall(member);
-        }
-        PlaySession(excel);
-        EXPECT_EQ(excel.world.LiveFormWindows(), 0);
+    std::vector<std::string> allButVersion;
+    for (const std::string& member : members) {
+        if (member != "Application.Version") allButVersion.push_back(member);
     }
-    SCOPED_TRACE("from after the connection until before the disconnection");
     {
+        SCOPED_TRACE("every call but the version, from the connection on");
         HostileExcel excel({kBookA, kBookB, kBookC});
-        const auto failAll = [&] {
-            for (const std::string& member : members) excel.world.FailCall(member);
-        };
-        PlaySession(excel, failAll, [&] { excel.world.ClearFaults(); });
+        // Nothing could be installed, so nothing may be left: held strictly.
+        for (const std::string& member : allButVersion) excel.world.FailCall(member);
+        PlaySession(excel);
+    }
+    {
+        SCOPED_TRACE("every call, from after the connection until before the disconnection");
+        HostileExcel excel({kBookA, kBookB, kBookC});
+        PlaySession(
+            excel, [&] { excel.FailEveryCallOf(members, "every call"); }, [&] { excel.Recover(); });
+    }
+    {
+        SCOPED_TRACE("every call, from after the connection on, disconnection included");
+        HostileExcel excel({kBookA, kBookB, kBookC});
+        PlaySession(excel, [&] { excel.FailEveryCallOf(members, "every call"); });
+        // The timer and hook that could not be removed must not reach Excel.
+        ASSERT_FALSE(excel.world.InstalledHooks().empty()) << "nothing left to check";
+        ASSERT_FALSE(excel.world.LiveTimers().empty()) << "nothing left to check";
+        excel.world.EnableCallLog(true);
+        excel.world.ClearCallLog();
+        excel.Entry("ticks after disconnection", [&] { excel.Settle(10); });
+        excel.Entry("focus after disconnection", [&] { excel.EditInFormulaBar(); });
+        for (const std::string& call : excel.world.CallLog()) {
+            EXPECT_EQ(call.rfind("Platform.", 0), 0u) << "a leftover timer or hook called " << call;
+        }
+        excel.ExpectAtRest("after disconnection");
     }
 }
 
