@@ -32,6 +32,12 @@ AccessibleSim& AccessibleSim::AddOther() {
     return *this;
 }
 
+AccessibleSim& AccessibleSim::RemoveChildren() {
+    elements_.clear();
+    self_and_ids_.resize(1);
+    return *this;
+}
+
 AccessibleSim& AccessibleSim::Fail(const std::string& member, int32_t childId) {
     faults_.insert({member, childId});
     return *this;

@@ -25,6 +25,8 @@ public:
     int32_t AddChildId(std::wstring name, int32_t role, uint32_t state = 0);
     // An element that is neither an object nor a child id (a VARIANT of another type).
     AccessibleSim& AddOther();
+    // Drops every element, e.g. to cut a cycle a test built on purpose.
+    AccessibleSim& RemoveChildren();
     // Every call of member ("accChildCount", "accName", "accRole", "accState",
     // "accDoDefaultAction") on this object throws; childId -1 = for any child id.
     AccessibleSim& Fail(const std::string& member, int32_t childId = -1);

@@ -343,6 +343,12 @@ TEST(SimPlatform, AccessibleTreesAnswerWithTheirFaultsAndResults) {
     list->ChildrenResult(static_cast<int32_t>(0x80004005u));
     EXPECT_TRUE(p.AccessibleChildren(*list, 0, 2).children.empty());
     EXPECT_EQ(world.CallCount("Accessible.accName"), 3);
+
+    // A tree may hold itself; the test cuts the cycle so that it can be freed.
+    list->Add(list);
+    EXPECT_EQ(list->accChildCount(), 3);
+    list->RemoveChildren();
+    EXPECT_EQ(list->accChildCount(), 0);
 }
 
 }  // namespace
