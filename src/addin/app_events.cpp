@@ -18,12 +18,6 @@ namespace tarnwick {
 
 namespace {
 
-template <class T>
-T& Required(const std::shared_ptr<T>& object) {
-    if (!object) throw HostError(hr::OBJECT_REQUIRED_);
-    return *object;
-}
-
 // While Excel is hidden (automation) the handlers do nothing; a Visible that
 // cannot be read counts as hidden.
 bool ExcelShown(const std::shared_ptr<excel::Application>& app) {

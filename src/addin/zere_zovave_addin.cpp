@@ -21,12 +21,6 @@ namespace tarnwick {
 
 namespace {
 
-template <class T>
-T& Required(const std::shared_ptr<T>& object) {
-    if (!object) throw HostError(hr::OBJECT_REQUIRED_);
-    return *object;
-}
-
 constexpr double kOldestServedVersion = 10;  // Excel 2002
 constexpr double kNewestServedVersion = 11;  // Excel 2003
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <utility>
 
 namespace tarnwick {
@@ -28,6 +29,13 @@ inline constexpr int32_t DISP_E_BADINDEX_ = static_cast<int32_t>(0x8002000Bu);
 inline constexpr int32_t DISP_E_MEMBERNOTFOUND_ = static_cast<int32_t>(0x80020003u);
 inline constexpr int32_t OBJECT_REQUIRED_ = static_cast<int32_t>(0x800A01A8u);  // "object required"
 }  // namespace hr
+
+// A call on an empty reference fails like any host call: "object required".
+template <class Pointer>
+auto& Required(const Pointer& object) {
+    if (!object) throw HostError(hr::OBJECT_REQUIRED_);
+    return *object;
+}
 
 // Resume-next for one statement: a failed host call abandons the statement
 // and execution goes on with the next one.

@@ -27,13 +27,6 @@ namespace tarnwick {
 
 namespace {
 
-// A call on an empty reference fails like any host call.
-template <class Pointer>
-auto& Required(const Pointer& object) {
-    if (!object) throw HostError(hr::OBJECT_REQUIRED_);
-    return *object;
-}
-
 constexpr int32_t kHostBarButtons = 4;
 constexpr int32_t kHostBarButtonWidth = 600;
 constexpr int32_t kBlankButtonId = 1;

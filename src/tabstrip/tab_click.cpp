@@ -29,12 +29,6 @@ namespace tarnwick {
 
 namespace {
 
-template <class T>
-T& Required(const std::shared_ptr<T>& object) {
-    if (!object) throw HostError(hr::OBJECT_REQUIRED_);
-    return *object;
-}
-
 constexpr const wchar_t* kMoreWindowsCaption = L"其他窗口(&M)...";
 // An entry of the Window menu: "&", its digit, a blank, the window caption.
 constexpr std::wstring_view kEntryPrefix = L"&# ";

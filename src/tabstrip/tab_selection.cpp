@@ -9,16 +9,6 @@
 
 namespace tarnwick {
 
-namespace {
-
-template <class T>
-T& Required(const std::shared_ptr<T>& object) {
-    if (!object) throw HostError(hr::OBJECT_REQUIRED_);
-    return *object;
-}
-
-}  // namespace
-
 void Form_Tab::TabSeclect_SelectedChanged(const std::shared_ptr<tab::TabItem>& Item) {
     try {
         const AddinState& s = State();

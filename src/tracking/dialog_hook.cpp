@@ -19,12 +19,6 @@ namespace tarnwick {
 
 namespace {
 
-template <class T>
-T& Required(const std::shared_ptr<T>& object) {
-    if (!object) throw HostError(hr::OBJECT_REQUIRED_);
-    return *object;
-}
-
 // Excel titles its window-list dialog one of these, by version.
 constexpr const wchar_t* kActivateDialogTitle = L"激活";
 constexpr const wchar_t* kActiveDocumentDialogTitle = L"活动文档";

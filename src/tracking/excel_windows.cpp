@@ -17,12 +17,6 @@ namespace tarnwick {
 
 namespace {
 
-template <class T>
-T& Required(const std::shared_ptr<T>& object) {
-    if (!object) throw HostError(hr::OBJECT_REQUIRED_);
-    return *object;
-}
-
 // Stops at the first visible window; the count runs on every timer tick.
 bool HasVisibleWindow(excel::Workbook& workbook) {
     try {

@@ -30,13 +30,6 @@ namespace {
 // Built once: the bar is looked up by name on every tick.
 const std::wstring kHostBarNameText{kHostBarName};
 
-// A call on an empty reference fails like any host call.
-template <class T>
-T& Required(const std::shared_ptr<T>& object) {
-    if (!object) throw HostError(hr::OBJECT_REQUIRED_);
-    return *object;
-}
-
 void ReloadForm(Form_Tab& form) {
     step([&] { form.Unload(); });
     step([&] { form.Show(); });
