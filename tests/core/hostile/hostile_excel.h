@@ -30,8 +30,7 @@ inline std::string Utf8(const std::wstring& text) {
 
 // Members whose failure leaves by necessity what they were to release.
 inline bool ReleasesSomething(const std::string& member) {
-    return member == "Platform.KillTimer" || member == "Platform.UnhookWindowsHookEx" ||
-           member == "Platform.LockWindowUpdate";
+    return member == "Platform.KillTimer" || member == "Platform.UnhookWindowsHookEx";
 }
 
 class HostileExcel {
