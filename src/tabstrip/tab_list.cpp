@@ -13,13 +13,6 @@ namespace tarnwick {
 
 namespace {
 
-// A call on an empty reference fails like any host call.
-template <class Pointer>
-auto& Required(const Pointer& object) {
-    if (!object) throw HostError(hr::OBJECT_REQUIRED_);
-    return *object;
-}
-
 constexpr int32_t kWorkbookImage = 0;
 constexpr int32_t kNoChild = -1;
 
