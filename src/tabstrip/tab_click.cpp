@@ -66,7 +66,7 @@ struct MenuEntry {
 };
 
 // The entries of the Window menu that match either pattern, in menu order.
-// An entry whose caption cannot be read counts as matching.
+// An entry whose caption cannot be read matches nothing.
 std::vector<MenuEntry> MatchingEntries(const std::shared_ptr<excel::CommandBarControls>& menuControls,
                                        const std::wstring& namePattern, const std::wstring& basePattern) {
     std::vector<MenuEntry> matching;
@@ -80,14 +80,16 @@ std::vector<MenuEntry> MatchingEntries(const std::shared_ptr<excel::CommandBarCo
             break;
         }
         if (!e) break;
+        // An entry whose caption cannot be read is not taken: executing it
+        // would run whatever command it is (e.g. "New Window").
         bool showsName = false;
-        if (holds([&] {
-                const std::wstring caption = e->Caption();
-                showsName = MatchesPattern(caption, namePattern);
-                return showsName || MatchesPattern(caption, basePattern);
-            })) {
-            matching.push_back({e, showsName});
-        }
+        bool matches = false;
+        step([&] {
+            const std::wstring caption = e->Caption();
+            showsName = MatchesPattern(caption, namePattern);
+            matches = showsName || MatchesPattern(caption, basePattern);
+        });
+        if (matches) matching.push_back({e, showsName});
     }
     return matching;
 }
