@@ -39,7 +39,12 @@ const NamedDispId kMethods[] = {
 class ZereZovaveAddinObject final : public IDTExtensibility2 {
 public:
     ZereZovaveAddinObject() { module::AddObject(); }
-    ~ZereZovaveAddinObject() { module::ReleaseObject(); }
+    ~ZereZovaveAddinObject() {
+        // A host that lets go without disconnecting must not leave our timer,
+        // hook and windows calling into objects that are about to go.
+        if (connected_) OnDisconnection(ext_dm_HostShutdown, nullptr);
+        module::ReleaseObject();
+    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
@@ -118,6 +123,7 @@ public:
     HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application, ext_ConnectMode mode, IDispatch*,
                                            SAFEARRAY**) override {
         try {
+            connected_ = true;
             addin_.AddinInstance_OnConnection(WrapApplication(application), static_cast<int32_t>(mode));
         } catch (...) {
         }
@@ -125,6 +131,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE OnDisconnection(ext_DisconnectMode, SAFEARRAY**) override {
         try {
+            connected_ = false;
             addin_.AddinInstance_OnDisconnection();
         } catch (...) {
         }
@@ -162,6 +169,7 @@ private:
     }
 
     std::atomic<ULONG> refs_{1};
+    bool connected_ = false;
     ZereZovaveAddin addin_;
 };
 

@@ -129,10 +129,13 @@ HRESULT UnregisterServer() {
             LONG status = DeleteTree(it->root, it->key);
             if (status != ERROR_SUCCESS && SUCCEEDED(result)) result = HRESULT_FROM_WIN32(static_cast<DWORD>(status));
         }
-        HRESULT hr = ::UnRegisterTypeLib(LIBID_TarnwickAddin, 1, 0, LOCALE_NEUTRAL, SYS_WIN32);
-        // A library that is not registered is what we want.
-        if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED && SUCCEEDED(result)) {
-            result = hr;
+        // UnRegisterTypeLib fails for a library that is not registered; that
+        // is the state we want, so it is asked only when the key is there.
+        HKEY library = nullptr;
+        if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"TypeLib\\" TARNWICK_LIBID, 0, KEY_READ, &library) == ERROR_SUCCESS) {
+            ::RegCloseKey(library);
+            HRESULT hr = ::UnRegisterTypeLib(LIBID_TarnwickAddin, 1, 0, LOCALE_NEUTRAL, SYS_WIN32);
+            if (FAILED(hr) && SUCCEEDED(result)) result = hr;
         }
         return result;
     } catch (...) {

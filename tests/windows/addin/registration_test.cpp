@@ -1,0 +1,89 @@
+// Registration and unregistration through Wine's regsvr32.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <variant>
+
+#include "addin_harness.h"
+
+namespace addintest {
+namespace {
+
+struct ExpectedValue {
+    HKEY root;
+    std::wstring key;
+    const wchar_t* name;  // null: the default value
+    std::variant<std::wstring, DWORD> value;
+};
+
+std::wstring Lower(std::wstring s) {
+    for (auto& c : s) c = static_cast<wchar_t>(towlower(c));
+    return s;
+}
+
+TEST(Registration, Regsvr32WritesTheClassProgIdTypeLibraryAndAddinRecord) {
+    ASSERT_EQ(Regsvr32(false), 0u);
+    const std::wstring clsid = std::wstring(L"CLSID\\") + kClsid;
+    const ExpectedValue expected[] = {
+        {HKEY_CLASSES_ROOT, clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {HKEY_CLASSES_ROOT, clsid + L"\\ProgID", nullptr, kProgId},
+        {HKEY_CLASSES_ROOT, clsid + L"\\TypeLib", nullptr, kLibId},
+        {HKEY_CLASSES_ROOT, std::wstring(kProgId) + L"\\CLSID", nullptr, kClsid},
+        {HKEY_CURRENT_USER, kAddinKey, L"FriendlyName", L"TarnwickAddin"},
+        {HKEY_CURRENT_USER, kAddinKey, L"Description", L"The COMADDIN for Tarnwick"},
+        {HKEY_CURRENT_USER, kAddinKey, L"LoadBehavior", DWORD{3}},
+        {HKEY_CURRENT_USER, kAddinKey, L"CommandLineSafe", DWORD{0}},
+    };
+    for (const ExpectedValue& e : expected) {
+        SCOPED_TRACE(testing::Message() << "key " << std::string(e.key.begin(), e.key.end()));
+        if (auto* text = std::get_if<std::wstring>(&e.value)) {
+            EXPECT_EQ(RegString(e.root, e.key, e.name), *text);
+        } else {
+            EXPECT_EQ(RegDword(e.root, e.key, e.name), std::get<DWORD>(e.value));
+        }
+    }
+    auto server = RegString(HKEY_CLASSES_ROOT, clsid + L"\\InprocServer32", nullptr);
+    ASSERT_TRUE(server);
+    EXPECT_EQ(Lower(*server), Lower(AddinDllPath()));
+
+    SCOPED_TRACE("the type library points at the DLL itself");
+    auto library = RegString(HKEY_CLASSES_ROOT, std::wstring(L"TypeLib\\") + kLibId + L"\\1.0\\0\\win32", nullptr);
+    ASSERT_TRUE(library);
+    EXPECT_EQ(Lower(*library), Lower(AddinDllPath()));
+    ITypeLib* loaded = nullptr;
+    const GUID libId = {0x1D1D3C5B, 0x2FBC, 0x46A6, {0xA3, 0x6F, 0x43, 0x6F, 0x84, 0x9D, 0x4D, 0x35}};
+    ASSERT_EQ(::LoadRegTypeLib(libId, 1, 0, LOCALE_NEUTRAL, &loaded), S_OK);
+    BSTR name = nullptr, doc = nullptr;
+    loaded->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
+    EXPECT_STREQ(name, L"TarnwickAddin");
+    EXPECT_STREQ(doc, L"The COMADDIN for Excel_Tarnwick");
+    ::SysFreeString(name);
+    ::SysFreeString(doc);
+    loaded->Release();
+}
+
+TEST(Registration, Regsvr32UnregisterRemovesEverythingAndToleratesKeysAlreadyGone) {
+    ASSERT_EQ(Regsvr32(false), 0u);
+    ASSERT_EQ(Regsvr32(true), 0u);
+    const std::pair<HKEY, std::wstring> gone[] = {
+        {HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClsid},
+        {HKEY_CLASSES_ROOT, kProgId},
+        {HKEY_CLASSES_ROOT, std::wstring(L"TypeLib\\") + kLibId},
+        {HKEY_CLASSES_ROOT, L"Interface\\{15AF10A4-BDD4-470B-9ED5-497082F38B61}"},
+        {HKEY_CURRENT_USER, kAddinKey},
+    };
+    for (const auto& [root, key] : gone) {
+        SCOPED_TRACE(testing::Message() << "key " << std::string(key.begin(), key.end()));
+        EXPECT_FALSE(RegKeyExists(root, key));
+    }
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office\\Excel\\Addins"))
+        << "only our own record goes";
+
+    SCOPED_TRACE("a second unregistration finds nothing and still succeeds");
+    EXPECT_EQ(Regsvr32(true), 0u);
+    ASSERT_EQ(Regsvr32(false), 0u);
+}
+
+}  // namespace
+}  // namespace addintest
