@@ -25,12 +25,10 @@ struct IDTExtensibility2 : public IDispatch {
 };
 extern const IID IID_IDTExtensibility2;
 extern const CLSID CLSID_ZereZovaveAddin;
-extern const CLSID CLSID_CorvaneTabControl;
 inline constexpr const wchar_t* kProgId = L"TarnwickAddin.ZereZovaveAddin";
 inline constexpr const wchar_t* kClsid = L"{157952BC-9669-489A-A948-DBB13BB983A6}";
 inline constexpr const wchar_t* kLibId = L"{1D1D3C5B-2FBC-46A6-A36F-436F849D4D35}";
 inline constexpr const wchar_t* kAddinKey = L"Software\\Microsoft\\Office\\Excel\\Addins\\TarnwickAddin.ZereZovaveAddin";
-inline constexpr const wchar_t* kControlClsid = L"{91FBB8E6-E812-410B-997A-708F71C6AD18}";
 
 std::wstring ExeDir();
 std::wstring AddinDllPath();

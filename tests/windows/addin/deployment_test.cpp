@@ -15,7 +15,20 @@ bool SameTime(const FILETIME& a, const FILETIME& b) {
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
-const std::wstring kControlServerKey = std::wstring(L"CLSID\\") + kControlClsid + L"\\InprocServer32";
+constexpr const wchar_t* kControlProgId = L"Corvane.TabControl";
+
+// The control's class as its ProgID names it, registered with its server.
+bool ControlRegistered() {
+    auto clsid = RegString(HKEY_CLASSES_ROOT, std::wstring(kControlProgId) + L"\\CLSID", nullptr);
+    return clsid && RegString(HKEY_CLASSES_ROOT, L"CLSID\\" + *clsid + L"\\InprocServer32", nullptr).has_value();
+}
+
+void ForgetControl() {
+    if (auto clsid = RegString(HKEY_CLASSES_ROOT, std::wstring(kControlProgId) + L"\\CLSID", nullptr)) {
+        RegDeleteTree(HKEY_CLASSES_ROOT, L"CLSID\\" + *clsid);
+    }
+    RegDeleteTree(HKEY_CLASSES_ROOT, kControlProgId);
+}
 
 // Deployment runs once per thread, before the thread's first object: each
 // start is played on a fresh apartment thread.
@@ -56,7 +69,7 @@ public:
         Starts& s = g_starts;
 
         ::DeleteFileW(ControlModulePath().c_str());
-        RegDeleteTree(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kControlClsid);
+        ForgetControl();
         s.prefixCleared = !FileWriteTime(ControlModulePath());
         s.registered = Regsvr32(false).value_or(~0u);
 
@@ -66,7 +79,7 @@ public:
             s.firstCreated = static_cast<bool>(addin);
             if (!addin) return;
             s.fileAfterFirst = ReadFileBytes(ControlModulePath());
-            s.controlRegisteredAfterFirst = RegKeyExists(HKEY_CLASSES_ROOT, kControlServerKey);
+            s.controlRegisteredAfterFirst = ControlRegistered();
             addin->OnConnection(excel.Application(), 0, nullptr, nullptr);
             excel.PumpUntil([&] { return (s.tabsOnFirst = ReadTabs(excel.BarWindow(L"VodevIzuzod"))).has_value(); },
                             5000);
@@ -74,30 +87,16 @@ public:
         });
         s.writtenByFirst = FileWriteTime(ControlModulePath());
 
-        // A registration on the second start would bring this key back.
-        const std::optional<std::wstring> server = RegString(HKEY_CLASSES_ROOT, kControlServerKey, nullptr);
-        RegDeleteTree(HKEY_CLASSES_ROOT, kControlServerKey);
+        // A registration on the second start would bring the ProgID back.
+        RegDeleteTree(HKEY_CLASSES_ROOT, kControlProgId);
         OnNewThread([&] { CreateAddin(&s.secondCreated); });
         ::Sleep(2000);  // time for a registration tool to run, were one started
         s.writtenAfterSecond = FileWriteTime(ControlModulePath());
-        s.registrationCameBack = RegKeyExists(HKEY_CLASSES_ROOT, kControlServerKey);
-        if (server) Restore(*server);
+        s.registrationCameBack = RegKeyExists(HKEY_CLASSES_ROOT, kControlProgId);
+        RunAndWait(L"\"" + SystemDir() + L"\\regsvr32.exe\" /s \"" + ControlModulePath() + L"\"");
     }
     void TearDown() override { ::OleUninitialize(); }
 
-private:
-    static void Restore(const std::wstring& server) {
-        HKEY key = nullptr;
-        if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, kControlServerKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                              nullptr) != ERROR_SUCCESS) {
-            return;
-        }
-        ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
-                         static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t)));
-        ::RegSetValueExW(key, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Apartment"),
-                         sizeof(L"Apartment"));
-        ::RegCloseKey(key);
-    }
 };
 const auto* const kEnvironment = testing::AddGlobalTestEnvironment(new Environment);
 
