@@ -11,14 +11,6 @@
 namespace tarnwick {
 namespace {
 
-// A failed Add leaves an empty reference; using it must fail the statement
-// the way a call on Nothing does, not crash.
-template <class Ptr>
-auto& Obj(const Ptr& p) {
-    if (!p) throw HostError(hr::OBJECT_REQUIRED_);
-    return *p;
-}
-
 struct MenuEntry {
     const wchar_t* caption;
     const wchar_t* parameter;
@@ -51,19 +43,19 @@ template <std::size_t N>
 void BuildPopup(const wchar_t* name, const std::array<MenuEntry, N>& entries,
                 std::shared_ptr<excel::CommandBar>& bar,
                 std::shared_ptr<excel::CommandBarControl>& oBtn) {
-    step([&] { Obj(Obj(Obj(State().ExcelApp).CommandBars()).Item(name)).Delete(); });
+    step([&] { Required(Required(Required(State().ExcelApp).CommandBars()).Item(name)).Delete(); });
     step([&] {
-        bar = Obj(Obj(State().ExcelApp).CommandBars()).Add(std::wstring(name), excel::msoBarPopup, std::nullopt, true);
+        bar = Required(Required(State().ExcelApp).CommandBars()).Add(std::wstring(name), excel::msoBarPopup, std::nullopt, true);
     });
     for (const MenuEntry& entry : entries) {
         oBtn.reset();
-        step([&] { oBtn = Obj(Obj(bar).Controls()).Add(); });
-        step([&] { Obj(oBtn).Caption(entry.caption); });
-        step([&] { Obj(oBtn).Tag(kButtonTag); });
-        step([&] { Obj(oBtn).Parameter(entry.parameter); });
+        step([&] { oBtn = Required(Required(bar).Controls()).Add(); });
+        step([&] { Required(oBtn).Caption(entry.caption); });
+        step([&] { Required(oBtn).Tag(kButtonTag); });
+        step([&] { Required(oBtn).Parameter(entry.parameter); });
     }
-    step([&] { Obj(bar).Enabled(true); });
-    step([&] { Obj(bar).Visible(true); });
+    step([&] { Required(bar).Enabled(true); });
+    step([&] { Required(bar).Visible(true); });
 }
 
 }  // namespace

@@ -15,13 +15,6 @@
 namespace tarnwick {
 namespace {
 
-// Using an empty reference fails the statement, as a call on Nothing does.
-template <class Ptr>
-auto& Obj(const Ptr& p) {
-    if (!p) throw HostError(hr::OBJECT_REQUIRED_);
-    return *p;
-}
-
 // How long "CloseOther" pumps messages for the switch away from the kept
 // workbook. The switch normally happens synchronously while the tab is
 // selected; it can stall for good when no tab carries the name or a switch
@@ -48,7 +41,7 @@ public:
         if (done_) return;
         done_ = true;
         State().BatchCommandRunning = false;
-        step([&] { Obj(app_).ScreenUpdating(true); });
+        step([&] { Required(app_).ScreenUpdating(true); });
     }
 
 private:
@@ -62,8 +55,8 @@ std::vector<std::shared_ptr<excel::Workbook>> SnapshotWorkbooks(excel::Applicati
     std::vector<std::shared_ptr<excel::Workbook>> snapshot;
     step([&] {
         const auto workbooks = app.Workbooks();
-        const auto enumerator = Obj(workbooks).Enumerate();
-        while (auto wb = Obj(enumerator).Next()) snapshot.push_back(std::move(wb));
+        const auto enumerator = Required(workbooks).Enumerate();
+        while (auto wb = Required(enumerator).Next()) snapshot.push_back(std::move(wb));
     });
     return snapshot;
 }
@@ -86,7 +79,7 @@ void WaitUntilActive(const std::shared_ptr<excel::Application>& oApp, const std:
     assign(start, [] { return Plat().GetTickCount(); });
     uint32_t lastTick = start;
     int frozenPasses = 0;
-    while (holds([&] { return Obj(Obj(oApp).ActiveWorkbook()).Name() != name; })) {
+    while (holds([&] { return Required(Required(oApp).ActiveWorkbook()).Name() != name; })) {
         step([] { Plat().DoEvents(); });
         uint32_t now = lastTick;
         assign(now, [] { return Plat().GetTickCount(); });
@@ -121,7 +114,7 @@ void WorkbookCommands::oBtnExcel_Click(const std::shared_ptr<excel::CommandBarCo
                                        bool& /*CancelDefault*/) {
     try {
         std::wstring parameter;
-        assign(parameter, [&] { return Obj(Ctrl).Parameter(); });
+        assign(parameter, [&] { return Required(Ctrl).Parameter(); });
 
         if (parameter == cmd::Close) {
             ExecuteBuiltIn(excel::ids::Close);
@@ -148,15 +141,15 @@ void WorkbookCommands::oBtnExcel_Click(const std::shared_ptr<excel::CommandBarCo
 }
 
 void WorkbookCommands::ExecuteBuiltIn(int32_t id) {
-    step([&] { Obj(Obj(Obj(oEventAppExcel_).CommandBars()).FindControl(std::nullopt, id)).Execute(); });
+    step([&] { Required(Required(Required(oEventAppExcel_).CommandBars()).FindControl(std::nullopt, id)).Execute(); });
 }
 
 void WorkbookCommands::SaveAllWorkbooks() {
     std::wstring sActiveName;
-    assign(sActiveName, [&] { return Obj(Obj(oEventAppExcel_).ActiveWorkbook()).Name(); });
+    assign(sActiveName, [&] { return Required(Required(oEventAppExcel_).ActiveWorkbook()).Name(); });
     State().BatchCommandRunning = true;
     BatchEnd batchEnd(oEventAppExcel_);
-    step([&] { Obj(oEventAppExcel_).ScreenUpdating(false); });
+    step([&] { Required(oEventAppExcel_).ScreenUpdating(false); });
 
     std::vector<std::shared_ptr<excel::Workbook>> workbooks;
     if (oEventAppExcel_) workbooks = SnapshotWorkbooks(*oEventAppExcel_);
@@ -177,7 +170,7 @@ void WorkbookCommands::SaveAllWorkbooks() {
     }
     workbookCursor_.reset();
 
-    step([&] { Obj(State().TabStripForm).UpdateMenu(sActiveName); });
+    step([&] { Required(State().TabStripForm).UpdateMenu(sActiveName); });
     batchEnd.Run();
 }
 
@@ -186,8 +179,8 @@ void WorkbookCommands::CloseOtherWorkbooks() {
     std::shared_ptr<excel::Application> oApp = oEventAppExcel_;
     BatchEnd batchEnd(oApp);
     std::wstring sActiveName;
-    assign(sActiveName, [&] { return Obj(Obj(oApp).ActiveWorkbook()).Name(); });
-    step([&] { Obj(oApp).ScreenUpdating(false); });
+    assign(sActiveName, [&] { return Required(Required(oApp).ActiveWorkbook()).Name(); });
+    step([&] { Required(oApp).ScreenUpdating(false); });
 
     std::vector<std::shared_ptr<excel::Workbook>> workbooks;
     if (oApp) workbooks = SnapshotWorkbooks(*oApp);
@@ -201,12 +194,12 @@ void WorkbookCommands::CloseOtherWorkbooks() {
         if (!holds([&] { return IsWorkbookVisible(name) && name != sActiveName; })) continue;
 
         int32_t count = 0;
-        step([&] { count = Obj(State().TabStripForm).TabSeclect()->ItemCount(); });
+        step([&] { count = Required(State().TabStripForm).TabSeclect()->ItemCount(); });
         for (int32_t i = 0; i < count; ++i) {
             std::shared_ptr<tab::TabItem> item;
-            step([&] { item = Obj(State().TabStripForm).TabSeclect()->Item(i); });
-            if (holds([&] { return Obj(item).Caption() == name; })) {
-                step([&] { Obj(item).Selected(true); });
+            step([&] { item = Required(State().TabStripForm).TabSeclect()->Item(i); });
+            if (holds([&] { return Required(item).Caption() == name; })) {
+                step([&] { Required(item).Selected(true); });
                 break;
             }
         }
@@ -216,16 +209,7 @@ void WorkbookCommands::CloseOtherWorkbooks() {
     }
 
     // Second pass: close every other visible workbook, each visited once.
-    for (const auto& wb : workbooks) {
-        workbookCursor_ = wb;
-        std::wstring name;
-        if (!ReadName(*workbookCursor_, name)) continue;
-        if (holds([&] { return IsWorkbookVisible(name) && name != sActiveName; })) {
-            step([&] { workbookCursor_->Activate(); });
-            ExecuteBuiltIn(excel::ids::Close);
-        }
-    }
-    workbookCursor_.reset();
+    CloseVisibleWorkbooks(workbooks, sActiveName);
 
     batchEnd.Run();
     oApp.reset();
@@ -234,22 +218,27 @@ void WorkbookCommands::CloseOtherWorkbooks() {
 void WorkbookCommands::CloseAllWorkbooks() {
     State().BatchCommandRunning = true;
     BatchEnd batchEnd(oEventAppExcel_);
-    step([&] { Obj(oEventAppExcel_).ScreenUpdating(false); });
+    step([&] { Required(oEventAppExcel_).ScreenUpdating(false); });
 
     std::vector<std::shared_ptr<excel::Workbook>> workbooks;
     if (oEventAppExcel_) workbooks = SnapshotWorkbooks(*oEventAppExcel_);
+    CloseVisibleWorkbooks(workbooks, std::nullopt);
+
+    batchEnd.Run();
+}
+
+void WorkbookCommands::CloseVisibleWorkbooks(const std::vector<std::shared_ptr<excel::Workbook>>& workbooks,
+                                             const std::optional<std::wstring>& kept) {
     for (const auto& wb : workbooks) {
         workbookCursor_ = wb;
         std::wstring name;
         if (!ReadName(*workbookCursor_, name)) continue;
-        if (holds([&] { return IsWorkbookVisible(name); })) {
+        if (holds([&] { return IsWorkbookVisible(name) && name != kept; })) {
             step([&] { workbookCursor_->Activate(); });
             ExecuteBuiltIn(excel::ids::Close);
         }
     }
     workbookCursor_.reset();
-
-    batchEnd.Run();
 }
 
 void WorkbookCommands::OpenContainingFolder() {
@@ -257,7 +246,7 @@ void WorkbookCommands::OpenContainingFolder() {
     // directory, often the workbook's own folder. The path is quoted so that
     // blanks and commas in it stay part of the one argument of /select.
     step([&] {
-        const std::wstring fullName = Obj(Obj(oEventAppExcel_).ActiveWorkbook()).FullName();
+        const std::wstring fullName = Required(Required(oEventAppExcel_).ActiveWorkbook()).FullName();
         const std::wstring explorer = Plat().GetWindowsDirectoryA() + L"\\explorer.exe";
         const std::wstring commandLine = L"\"" + explorer + L"\" /select,\"" + fullName + L"\"";
         Plat().StartProcess(explorer, commandLine, win::SW_SHOWNORMAL, 0);
@@ -266,8 +255,8 @@ void WorkbookCommands::OpenContainingFolder() {
 
 void WorkbookCommands::ShowAbout() {
     frmAbout about;
-    step([&] { about.GanttApp(Obj(oEventAppExcel_).GetApplication()); });
-    step([&] { about.SetOwnerWindow(Obj(oEventAppExcel_).Hwnd()); });
+    step([&] { about.GanttApp(Required(oEventAppExcel_).GetApplication()); });
+    step([&] { about.SetOwnerWindow(Required(oEventAppExcel_).Hwnd()); });
     step([&] { about.ShowModal(); });
 }
 

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "interop/excel.h"
 
@@ -48,6 +50,9 @@ private:
     void SaveAllWorkbooks();
     void CloseOtherWorkbooks();
     void CloseAllWorkbooks();
+    // Activates and closes each visible workbook of the snapshot but `kept`.
+    void CloseVisibleWorkbooks(const std::vector<std::shared_ptr<excel::Workbook>>& workbooks,
+                               const std::optional<std::wstring>& kept);
     void OpenContainingFolder();
     void ShowAbout();
 

@@ -16,12 +16,6 @@ const wchar_t* const kAboutWebAddress = L"http://tarnwick.example.com/";
 
 namespace {
 
-template <class Ptr>
-auto& Obj(const Ptr& p) {
-    if (!p) throw HostError(hr::OBJECT_REQUIRED_);
-    return *p;
-}
-
 // Releases the window-update lock on every way out of the reload, so that a
 // failure there cannot leave Excel's window frozen.
 class UpdateLock {
@@ -74,36 +68,36 @@ void frmAbout::Unload() {
 void frmAbout::Form_Load() {
     if (OwnerWindow != 0) {
         PreviousOwner = static_cast<WindowHandle>(static_cast<uint32_t>(
-            Plat().SetWindowLongA(Obj(window_).hWnd(), win::GWL_HWNDPARENT, static_cast<int32_t>(OwnerWindow))));
+            Plat().SetWindowLongA(Required(window_).hWnd(), win::GWL_HWNDPARENT, static_cast<int32_t>(OwnerWindow))));
     }
-    const bool excel2002 = ExcelVersionValue(Obj(GanttApp_).Version()) == 10.0;
+    const bool excel2002 = ExcelVersionValue(Required(GanttApp_).Version()) == 10.0;
 
     // While Excel edits a cell, reloading the strip would fight the edit; Excel
     // 2002 has only the one look.
     if (IsEditWindowClass(State().FocusClassName) || excel2002) {
-        Obj(window_).Enabled(AboutControl::Option1, false);
-        Obj(window_).Enabled(AboutControl::Option2, false);
-        Obj(window_).Enabled(AboutControl::cmdOK, false);
+        Required(window_).Enabled(AboutControl::Option1, false);
+        Required(window_).Enabled(AboutControl::Option2, false);
+        Required(window_).Enabled(AboutControl::cmdOK, false);
         return;
     }
     State().ThemeSetting = NormaliseTheme(GetSetting(win::HKEY_CURRENT_USER, kSettingsKey, kThemeValue));
     if (State().ThemeSetting == L"1") {
-        Obj(window_).OptionValue(AboutOption::Option1, true);
+        Required(window_).OptionValue(AboutOption::Option1, true);
     } else {
-        Obj(window_).OptionValue(AboutOption::Option2, true);
+        Required(window_).OptionValue(AboutOption::Option2, true);
     }
 }
 
 void frmAbout::Form_Unload(bool& /*Cancel*/) {
     if (PreviousOwner != 0) {
-        Plat().SetWindowLongA(Obj(window_).hWnd(), win::GWL_HWNDPARENT,
+        Plat().SetWindowLongA(Required(window_).hWnd(), win::GWL_HWNDPARENT,
                               static_cast<int32_t>(static_cast<uint32_t>(PreviousOwner)));
     }
     GanttApp_.reset();
 }
 
 void frmAbout::cmdOK_Click() {
-    if (Obj(window_).OptionValue(AboutOption::Option2)) {
+    if (Required(window_).OptionValue(AboutOption::Option2)) {
         SaveSetting(win::HKEY_CURRENT_USER, kSettingsKey, kThemeValue, L"0");
         State().ThemeSetting = L"0";
     } else {
@@ -113,9 +107,9 @@ void frmAbout::cmdOK_Click() {
     Unload();
 
     // Reload the strip under the lock so that it is redrawn once, in the new look.
-    UpdateLock lock(Obj(State().ExcelApp).Hwnd());
-    Obj(State().TabStripForm).Unload();
-    Obj(State().TabStripForm).Show();
+    UpdateLock lock(Required(State().ExcelApp).Hwnd());
+    Required(State().TabStripForm).Unload();
+    Required(State().TabStripForm).Show();
     lock.Release();
 }
 

@@ -17,12 +17,6 @@ namespace {
 constexpr int16_t kLeftButton = 1;
 constexpr int16_t kRightButton = 2;
 
-template <class Ptr>
-auto& Obj(const Ptr& p) {
-    if (!p) throw HostError(hr::OBJECT_REQUIRED_);
-    return *p;
-}
-
 // The event's position as a 32-bit integer, halves to the even neighbour; a
 // value out of range fails the statement ("overflow").
 int32_t ToLong(float v) {
@@ -50,12 +44,12 @@ constexpr int32_t kOpenDirPosition = 7;
 
 void SetTabBarEntryEnabled(const std::shared_ptr<excel::Application>& app, int32_t position, bool enabled) {
     step([&] {
-        Obj(Obj(Obj(Obj(Obj(app).CommandBars()).Item(kTabBar)).Controls()).Item(position)).Enabled(enabled);
+        Required(Required(Required(Required(Required(app).CommandBars()).Item(kTabBar)).Controls()).Item(position)).Enabled(enabled);
     });
 }
 
 void ExecuteBuiltIn(const std::shared_ptr<excel::Application>& app, int32_t id) {
-    step([&] { Obj(Obj(Obj(app).CommandBars()).FindControl(std::nullopt, id)).Execute(); });
+    step([&] { Required(Required(Required(app).CommandBars()).FindControl(std::nullopt, id)).Execute(); });
 }
 
 }  // namespace
@@ -84,7 +78,7 @@ void Form_Tab::TabSeclect_MouseUp(int16_t Button, int16_t /*Shift*/, float x, fl
             std::shared_ptr<tab::TabItem> hit;
             step([&] { hit = TabSeclect()->HitTest(ToLong(x), ToLong(y)); });
             if (!hit) {
-                step([&] { Obj(Obj(Obj(oHostApp_).CommandBars()).Item(kTabBarII)).ShowPopup(); });
+                step([&] { Required(Required(Required(oHostApp_).CommandBars()).Item(kTabBarII)).ShowPopup(); });
             } else {
                 step([&] { hit->Selected(true); });
                 // Commands over several workbooks make no sense with one.
@@ -99,14 +93,14 @@ void Form_Tab::TabSeclect_MouseUp(int16_t Button, int16_t /*Shift*/, float x, fl
                 }
                 // A never-saved workbook has no folder: its full name is its name.
                 if (holds([&] {
-                        const auto wb = Obj(oHostApp_).ActiveWorkbook();
-                        return Obj(wb).FullName() == Obj(wb).Name();
+                        const auto wb = Required(oHostApp_).ActiveWorkbook();
+                        return Required(wb).FullName() == Required(wb).Name();
                     })) {
                     SetTabBarEntryEnabled(oHostApp_, kOpenDirPosition, false);
                 } else {
                     SetTabBarEntryEnabled(oHostApp_, kOpenDirPosition, true);
                 }
-                step([&] { Obj(Obj(Obj(oHostApp_).CommandBars()).Item(kTabBar)).ShowPopup(); });
+                step([&] { Required(Required(Required(oHostApp_).CommandBars()).Item(kTabBar)).ShowPopup(); });
             }
         } else if (Button == kLeftButton) {
             std::shared_ptr<tab::TabItem> hit;
