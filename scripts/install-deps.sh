@@ -2,7 +2,7 @@
 # Installs what the builds and tests need on Debian 12; safe to run again.
 set -euo pipefail
 
-packages=(cmake g++ make python3 g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth
+packages=(cmake g++ make python3 g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth x11-utils
           imagemagick fonts-wqy-microhei libbenchmark-dev clang libclang-rt-14-dev)
 
 missing=()

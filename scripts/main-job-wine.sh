@@ -57,6 +57,19 @@ demo_pid=""
 rm -f "$out"/step-*.ready "$out"/step-*.done
 echo "--- transcript"
 cat "$out/transcript.txt" 2>/dev/null || true
+
+# The tab control's three looks, and the about dialog as the add-in shows it.
+TABCONTROL_WIN_BUILD="$build" bash "$root/scripts/tabcontrol-screenshots.sh" || status=1
+cmake --build "$build" --target platform_tests -j"$jobs" >/dev/null
+(cd "$build/tests/windows/platform" && TARNWICK_SCREENSHOT_DIR="$win_out" WINEDEBUG=-all \
+   "$build/wine-run" ./platform_tests.exe --gtest_filter='AboutWindow.Screenshot' >/dev/null 2>&1) || status=1
+for bmp in "$out"/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+echo "--- screenshots"
+ls "$out"/*.png
+
 echo "--- dist"
 ls -l "$root/dist"
 exit $status
