@@ -18,7 +18,7 @@ run_tree() {
     # One X server and one wineserver for the whole run: starting them per
     # test would cost seconds each.
     xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
-      export WINEPREFIX="$0/build/windows/wineprefix" WINEARCH=win32 WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
+      export WINEPREFIX="$0/build/windows/wineprefix" WINEARCH=win32 WINEDEBUG=-all
       "$0/build/windows/wine-run" cmd.exe /c exit >/dev/null 2>&1 || true
       wineserver -p >/dev/null 2>&1 || true
       ctest --test-dir "$0/build/windows" --output-on-failure --timeout 600
