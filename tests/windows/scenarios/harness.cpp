@@ -7,46 +7,6 @@
 
 namespace scen {
 
-using tarnwick::win32::Bstr;
-using tarnwick::win32::Variant;
-
-std::wstring ExeDir() {
-    wchar_t path[MAX_PATH * 2] = {};
-    DWORD n = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-    std::wstring full(path, n);
-    return full.substr(0, full.find_last_of(L"\\/"));
-}
-
-std::optional<DWORD> RegisterAddin() {
-    wchar_t system[MAX_PATH] = {};
-    ::GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring line = L"\"" + std::wstring(system) + L"\\regsvr32.exe\" /s \"" + ExeDir() + L"\\TarnwickAddin.dll\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        return std::nullopt;
-    }
-    ::CloseHandle(pi.hThread);
-    std::optional<DWORD> code;
-    if (::WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0) {
-        DWORD exit = 0;
-        ::GetExitCodeProcess(pi.hProcess, &exit);
-        code = exit;
-    }
-    ::CloseHandle(pi.hProcess);
-    return code;
-}
-
-ComPtr<IDTExtensibility2> CreateAddin(HRESULT* result) {
-    static const IID kIID = {0xB65AD801, 0xABAF, 0x11D0, {0xBB, 0x8B, 0x00, 0xA0, 0xC9, 0x0F, 0x27, 0x44}};
-    ComPtr<IDTExtensibility2> addin;
-    CLSID clsid{};
-    HRESULT hr = ::CLSIDFromProgID(L"TarnwickAddin.ZereZovaveAddin", &clsid);
-    if (SUCCEEDED(hr)) hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kIID, addin.put_void());
-    if (result) *result = hr;
-    return addin;
-}
 
 std::optional<std::wstring> ReadSetting(const wchar_t* name) {
     HKEY key = nullptr;
@@ -73,50 +33,6 @@ void WriteSetting(const wchar_t* name, const std::wstring& value) {
 }
 
 namespace {
-
-long Number(HRESULT (STDMETHODCALLTYPE IAccessible::*getter)(VARIANT, VARIANT*), IAccessible* acc,
-            const VARIANT& child) {
-    Variant value;
-    if (FAILED((acc->*getter)(child, value.put())) || value.vt() != VT_I4) return 0;
-    return value.get()->lVal;
-}
-
-Tab ReadTab(IAccessible* acc, const VARIANT& child) {
-    Tab tab;
-    Bstr name;
-    if (SUCCEEDED(acc->get_accName(child, name.put()))) tab.name = name.str();
-    tab.selected = (Number(&IAccessible::get_accState, acc, child) & STATE_SYSTEM_SELECTED) != 0;
-    long x = 0, y = 0, w = 0, h = 0;
-    if (SUCCEEDED(acc->accLocation(&x, &y, &w, &h, child))) tab.screen = RECT{x, y, x + w, y + h};
-    return tab;
-}
-
-void CollectTabs(IAccessible* acc, std::vector<Tab>& tabs, int depth) {
-    long count = 0;
-    if (depth > 3 || FAILED(acc->get_accChildCount(&count)) || count <= 0) return;
-    std::vector<VARIANT> children(static_cast<size_t>(count));
-    long got = 0;
-    if (FAILED(::AccessibleChildren(acc, 0, count, children.data(), &got))) return;
-    for (long i = 0; i < got; ++i) {
-        VARIANT& c = children[static_cast<size_t>(i)];
-        if (c.vt == VT_DISPATCH && c.pdispVal) {
-            ComPtr<IAccessible> child;
-            if (SUCCEEDED(c.pdispVal->QueryInterface(IID_IAccessible, child.put_void()))) {
-                VARIANT self{};
-                self.vt = VT_I4;
-                self.lVal = CHILDID_SELF;
-                if (Number(&IAccessible::get_accRole, child.get(), self) == ROLE_SYSTEM_PAGETAB) {
-                    tabs.push_back(ReadTab(child.get(), self));
-                } else {
-                    CollectTabs(child.get(), tabs, depth + 1);
-                }
-            }
-        } else if (c.vt == VT_I4 && Number(&IAccessible::get_accRole, acc, c) == ROLE_SYSTEM_PAGETAB) {
-            tabs.push_back(ReadTab(acc, c));
-        }
-        ::VariantClear(&c);
-    }
-}
 
 BOOL CALLBACK Collect(HWND window, LPARAM out) {
     reinterpret_cast<std::vector<HWND>*>(out)->push_back(window);
@@ -151,26 +67,6 @@ std::vector<HWND> ThreadWindows() {
     std::vector<HWND> windows;
     ::EnumThreadWindows(::GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(&windows));
     return windows;
-}
-
-std::optional<std::vector<Tab>> ReadTabs(HWND root) {
-    if (!root) return std::nullopt;
-    std::vector<HWND> windows{root};
-    ::EnumChildWindows(root, Collect, reinterpret_cast<LPARAM>(&windows));
-    for (HWND window : windows) {
-        for (LONG object : {OBJID_CLIENT, OBJID_WINDOW}) {
-            ComPtr<IAccessible> acc;
-            if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(object), IID_IAccessible,
-                                                    acc.put_void())) ||
-                !acc) {
-                continue;
-            }
-            std::vector<Tab> tabs;
-            CollectTabs(acc.get(), tabs, 0);
-            if (!tabs.empty()) return tabs;
-        }
-    }
-    return std::nullopt;
 }
 
 std::vector<std::wstring> Names(const std::vector<Tab>& tabs) {

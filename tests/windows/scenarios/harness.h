@@ -11,20 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "addin_harness.h"
 #include "fake_excel.h"
 #include "support/com.h"
 
 namespace scen {
 
-// Office's add-in connection interface, declared from its published layout.
-struct IDTExtensibility2 : public IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* Application, int ConnectMode, IDispatch* AddInInst,
-                                                   SAFEARRAY** custom) = 0;
-    virtual HRESULT STDMETHODCALLTYPE OnDisconnection(int RemoveMode, SAFEARRAY** custom) = 0;
-    virtual HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY** custom) = 0;
-    virtual HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY** custom) = 0;
-    virtual HRESULT STDMETHODCALLTYPE OnBeginShutdown(SAFEARRAY** custom) = 0;
-};
+using addintest::CreateAddin;
+using addintest::ExeDir;
+using addintest::IDTExtensibility2;
+using addintest::ReadTabs;
+using addintest::Tab;
 
 using tarnwick::win32::ComPtr;
 
@@ -35,20 +32,12 @@ inline constexpr wchar_t kAboutClass[] = L"TarnwickAboutForm";
 inline constexpr int kAfterStartup = 0;
 inline constexpr int kUserClosed = 1;
 
-std::wstring ExeDir();
 // Wine's regsvr32 on the add-in DLL beside the executable; its exit code.
-std::optional<DWORD> RegisterAddin();
-ComPtr<IDTExtensibility2> CreateAddin(HRESULT* result = nullptr);
+inline std::optional<DWORD> RegisterAddin() { return addintest::Regsvr32(false); }
 
 std::optional<std::wstring> ReadSetting(const wchar_t* name);
 void WriteSetting(const wchar_t* name, const std::wstring& value);
 
-struct Tab {
-    std::wstring name;
-    bool selected = false;
-    RECT screen{};
-};
-std::optional<std::vector<Tab>> ReadTabs(HWND root);
 std::vector<std::wstring> Names(const std::vector<Tab>& tabs);
 
 // Descendant windows of `root` (inclusive) whose class is `cls`.
