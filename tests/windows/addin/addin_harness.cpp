@@ -239,4 +239,16 @@ void ClickAt(POINT screen) {
     ::SendMessageW(target, WM_LBUTTONUP, 0, at);
 }
 
+bool TabControlRegistered() {
+    auto clsid = RegString(HKEY_CLASSES_ROOT, std::wstring(kControlProgId) + L"\\CLSID", nullptr);
+    return clsid && RegString(HKEY_CLASSES_ROOT, L"CLSID\\" + *clsid + L"\\InprocServer32", nullptr).has_value();
+}
+
+void ForgetTabControl() {
+    if (auto clsid = RegString(HKEY_CLASSES_ROOT, std::wstring(kControlProgId) + L"\\CLSID", nullptr)) {
+        RegDeleteTree(HKEY_CLASSES_ROOT, L"CLSID\\" + *clsid);
+    }
+    RegDeleteTree(HKEY_CLASSES_ROOT, kControlProgId);
+}
+
 }  // namespace addintest

@@ -49,6 +49,11 @@ std::vector<BYTE> ReadFileBytes(const std::wstring& path);
 // Resource ("OFFICE", 101, Chinese PRC) of the add-in DLL, read as data.
 std::vector<BYTE> EmbeddedControlModule();
 
+// The tab control's class as its ProgID names it, registered with its server.
+inline constexpr const wchar_t* kControlProgId = L"Corvane.TabControl";
+bool TabControlRegistered();
+void ForgetTabControl();  // removes its class and ProgID keys
+
 // The add-in as Office holds it: created by ProgID.
 tarnwick::win32::ComPtr<IDTExtensibility2> CreateAddin(HRESULT* result = nullptr);
 

@@ -158,6 +158,20 @@ TEST_F(Connection, DllCanUnloadNowOnceTheAddinIsReleased) {
     EXPECT_EQ(canUnload(), S_FALSE);
     addin.Reset();
     EXPECT_EQ(canUnload(), S_OK);
+
+    SCOPED_TRACE("an event sink still held by Excel keeps the DLL loaded");
+    fakexl::FakeExcel excel({.initialWorkbooks = 1});
+    addin = CreateAddin();
+    ASSERT_TRUE(addin);
+    addin->OnConnection(excel.Application(), kAfterStartup, nullptr, nullptr);
+    IDispatch* sink = excel.HoldAppEventSink();
+    ASSERT_TRUE(sink);
+    addin->OnDisconnection(1, nullptr);
+    addin.Reset();
+    ::CoFreeUnusedLibraries();
+    EXPECT_EQ(canUnload(), S_FALSE);
+    sink->Release();
+    EXPECT_EQ(canUnload(), S_OK);
 }
 
 TEST_F(Connection, ConnectionMethodsAlsoAnswerThroughIDispatch) {

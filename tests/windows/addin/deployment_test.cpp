@@ -15,20 +15,8 @@ bool SameTime(const FILETIME& a, const FILETIME& b) {
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
-constexpr const wchar_t* kControlProgId = L"Corvane.TabControl";
-
-// The control's class as its ProgID names it, registered with its server.
-bool ControlRegistered() {
-    auto clsid = RegString(HKEY_CLASSES_ROOT, std::wstring(kControlProgId) + L"\\CLSID", nullptr);
-    return clsid && RegString(HKEY_CLASSES_ROOT, L"CLSID\\" + *clsid + L"\\InprocServer32", nullptr).has_value();
-}
-
-void ForgetControl() {
-    if (auto clsid = RegString(HKEY_CLASSES_ROOT, std::wstring(kControlProgId) + L"\\CLSID", nullptr)) {
-        RegDeleteTree(HKEY_CLASSES_ROOT, L"CLSID\\" + *clsid);
-    }
-    RegDeleteTree(HKEY_CLASSES_ROOT, kControlProgId);
-}
+bool ControlRegistered() { return TabControlRegistered(); }
+void ForgetControl() { ForgetTabControl(); }
 
 // Deployment runs once per thread, before the thread's first object: each
 // start is played on a fresh apartment thread.

@@ -151,6 +151,7 @@ class ConnectionPoint : public IConnectionPoint, public Tracked {
   // Calls every sink; returns how many were called. Failures are recorded.
   int Raise(DISPID id, VARIANT* argsReversed, UINT count, const std::wstring& what);
   size_t sinks() const { return sinks_.size(); }
+  IDispatch* firstSink() const { return sinks_.empty() ? nullptr : sinks_.front().sink; }
 
  private:
   struct Sink {

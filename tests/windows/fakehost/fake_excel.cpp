@@ -275,6 +275,12 @@ std::vector<std::wstring> FakeExcel::SinkFailures() const { return impl_->sinkFa
 
 int FakeExcel::AppEventSinks() const { return static_cast<int>(impl_->app->events->sinks()); }
 
+IDispatch* FakeExcel::HoldAppEventSink() const {
+  IDispatch* sink = impl_->app->events->firstSink();
+  if (sink) sink->AddRef();
+  return sink;
+}
+
 int FakeExcel::ButtonEventSinks() const {
   int n = 0;
   for (Tracked* t : impl_->live) {

@@ -227,6 +227,8 @@ class FakeExcel {
   std::vector<std::wstring> UnexpectedCalls() const;
   std::vector<std::wstring> SinkFailures() const;   // failing event HRESULTs
   int AppEventSinks() const;
+  // The first application event sink, AddRef'd: a client may hold one longer than the add-in does.
+  IDispatch* HoldAppEventSink() const;
   int ButtonEventSinks() const;
 
   // References held outside the host on objects it handed out.
