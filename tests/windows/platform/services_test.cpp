@@ -176,6 +176,24 @@ TEST_F(PlatformServices, StartProcessRunsAFullPathAndWaits) {
     ::DeleteFileW(marker.c_str());
 }
 
+int g_ticksDuringWait = 0;
+void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) { ++g_ticksDuringWait; }
+
+TEST_F(PlatformServices, AWaitForAProcessKeepsTheThreadsMessagesFlowingAndEndsInTime) {
+    g_ticksDuringWait = 0;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, CountTick);
+    ASSERT_NE(timer, 0u);
+    const std::wstring cmd = platform_.GetSystemDirectoryA() + L"\\cmd.exe";
+    const DWORD started = ::GetTickCount();
+    // Runs for seconds: longer than the wait.
+    ASSERT_TRUE(platform_.StartProcess(cmd, L"cmd.exe /c ping -n 6 127.0.0.1 >nul", SW_HIDE, 1500));
+    const DWORD waited = ::GetTickCount() - started;
+    ::KillTimer(nullptr, timer);
+    EXPECT_GE(waited, 1400u);
+    EXPECT_LT(waited, 3000u) << "bounded by the wait, not by the process";
+    EXPECT_GE(g_ticksDuringWait, 10) << "timer messages were dispatched while waiting";
+}
+
 TEST_F(PlatformServices, StartProcessRefusesProgramsThatNeedASearch) {
     for (const wchar_t* program : {L"cmd.exe", L"system32\\cmd.exe", L"\\cmd.exe", L""}) {
         SCOPED_TRACE(std::string(program, program + std::wcslen(program)));
