@@ -8,8 +8,8 @@
 // with the automation marshaller.
 #include "com/registration.h"
 
-#include <olectl.h>
 #include <oleauto.h>
+#include <olectl.h>
 
 #include <iterator>
 #include <optional>
@@ -61,8 +61,7 @@ const RegistryEntry kEntries[] = {
     {true, L"TypeLib\\" TARNWICK_LIBID L"\\1.0\\0\\win32", nullptr, nullptr, Text::ModulePath, {}, false},
     {true, L"Interface\\" TARNWICK_IID, nullptr, L"_ZereZovaveAddin", Text::Literal, {}, true},
     {true, L"Interface\\" TARNWICK_IID L"\\ProxyStubClsid", nullptr, AUTOMATION_MARSHALLER, Text::Literal, {}, false},
-    {true, L"Interface\\" TARNWICK_IID L"\\ProxyStubClsid32", nullptr, AUTOMATION_MARSHALLER, Text::Literal, {},
-     false},
+    {true, L"Interface\\" TARNWICK_IID L"\\ProxyStubClsid32", nullptr, AUTOMATION_MARSHALLER, Text::Literal, {}, false},
     {true, L"Interface\\" TARNWICK_IID L"\\TypeLib", nullptr, TARNWICK_LIBID, Text::Literal, {}, false},
     {true, L"Interface\\" TARNWICK_IID L"\\TypeLib", L"Version", L"1.0", Text::Literal, {}, false},
     {false, TARNWICK_ADDIN_KEY, L"FriendlyName", L"TarnwickAddin", Text::Literal, {}, true},
@@ -206,8 +205,8 @@ std::wstring ModulePath(HINSTANCE module) {
 class Advapi32Registry final : public Registry {
 public:
     LONG CreateKey(HKEY root, const std::wstring& key, HKEY* result) override {
-        return ::RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
-                                 nullptr, result, nullptr);
+        return ::RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
+                                 result, nullptr);
     }
     LONG OpenKey(HKEY root, const std::wstring& key, REGSAM access, HKEY* result) override {
         return ::RegOpenKeyExW(root, key.c_str(), 0, access, result);

@@ -3,9 +3,8 @@
 // a leftover with protecting attributes. Each case runs in its own process
 // (CTest passes a filter): a module once loaded stays loaded.
 #include <gtest/gtest.h>
-
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <chrono>
 #include <iostream>
