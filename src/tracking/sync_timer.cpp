@@ -59,6 +59,9 @@ void Tick() {
     assign(excelVisible, [&] { return app->Visible(); });
     if (!excelVisible) return;
 
+    // Without a tab control there is no strip to keep true.
+    if (s.TabControlUnavailable) return;
+
     // 2. Edit guard: a Window-menu switch is still waiting for Excel.
     if (s.WindowMenuSwitchPending &&
         (s.FocusClassName == kEditClassInCell || s.FocusClassName == kEditClassFormulaBar ||
