@@ -48,11 +48,14 @@ inline constexpr uint32_t REG_EXPAND_SZ = 2;
 inline constexpr uint32_t REG_BINARY = 3;
 inline constexpr uint32_t REG_DWORD = 4;
 inline constexpr uint32_t REG_MULTI_SZ = 7;
-inline constexpr uint32_t FILE_ATTRIBUTE_READONLY = 0x1;
-inline constexpr uint32_t FILE_ATTRIBUTE_HIDDEN = 0x2;
-inline constexpr uint32_t FILE_ATTRIBUTE_SYSTEM = 0x4;
-inline constexpr uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
-inline constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
+// FILE_ATTRIBUTE_* (some Windows headers define those names as macros).
+namespace file_attribute {
+inline constexpr uint32_t ReadOnly = 0x1;
+inline constexpr uint32_t Hidden = 0x2;
+inline constexpr uint32_t System = 0x4;
+inline constexpr uint32_t Directory = 0x10;
+inline constexpr uint32_t Normal = 0x80;
+}  // namespace file_attribute
 }  // namespace win
 
 class Platform {
@@ -119,7 +122,7 @@ public:
                               int32_t showWindow, uint32_t waitMilliseconds) = 0;
     // True when an ordinary file (not hidden, system or a directory) has this path.
     virtual bool FindOrdinaryFile(const std::wstring& path) = 0;
-    // The attributes of a file or directory (win::FILE_ATTRIBUTE_*); nothing when absent.
+    // The attributes of a file or directory (win::file_attribute); nothing when absent.
     virtual std::optional<uint32_t> FileAttributes(const std::wstring& path) = 0;
     virtual bool ChangeFileAttributes(const std::wstring& path, uint32_t attributes) = 0;
     // Creates or replaces the file. Like CreateFile with CREATE_ALWAYS, it

@@ -30,7 +30,7 @@ namespace {
 constexpr int kFileWaitPasses = 50;
 constexpr uint32_t kRegistrationWaitMs = 5000;
 constexpr uint32_t kProtectingAttributes =
-    win::FILE_ATTRIBUTE_READONLY | win::FILE_ATTRIBUTE_HIDDEN | win::FILE_ATTRIBUTE_SYSTEM;
+    win::file_attribute::ReadOnly | win::file_attribute::Hidden | win::file_attribute::System;
 constexpr uint32_t kFixedFileInfoSignature = 0xFEEF04BDu;
 
 std::wstring ControlPath() {
@@ -41,7 +41,7 @@ std::wstring ControlPath() {
 void MakeReplaceable(const std::wstring& path) {
     const std::optional<uint32_t> attributes = Plat().FileAttributes(path);
     if (attributes && (*attributes & kProtectingAttributes) != 0) {
-        Plat().ChangeFileAttributes(path, win::FILE_ATTRIBUTE_NORMAL);
+        Plat().ChangeFileAttributes(path, win::file_attribute::Normal);
     }
 }
 
@@ -59,7 +59,7 @@ void Register(const std::wstring& module) {
 }
 
 bool IsDirectory(const std::optional<uint32_t>& attributes) {
-    return attributes && (*attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return attributes && (*attributes & win::file_attribute::Directory) != 0;
 }
 
 // A module on disk older than ours, or one whose version cannot be read, is

@@ -10,13 +10,13 @@
 
 #include "platform/win32_platform.h"
 #include "support/critical_section.h"
+#include "support/object_count.h"
 
 namespace tarnwick::win32::module {
 
 namespace {
 
 HINSTANCE g_instance = nullptr;
-std::atomic<long> g_objects{0};
 std::atomic<long> g_locks{0};
 
 // Platforms live in a module-wide table rather than in thread_local storage:
@@ -30,11 +30,11 @@ std::map<DWORD, std::unique_ptr<Win32Platform>> g_threads;
 HINSTANCE Instance() { return g_instance; }
 void SetInstance(HINSTANCE instance) { g_instance = instance; }
 
-void AddObject() { ++g_objects; }
-void ReleaseObject() { --g_objects; }
+void AddObject() { win32::AddObject(); }
+void ReleaseObject() { win32::ReleaseObject(); }
 void Lock() { ++g_locks; }
 void Unlock() { --g_locks; }
-bool CanUnload() { return g_objects == 0 && g_locks == 0; }
+bool CanUnload() { return win32::LiveObjects() == 0 && g_locks == 0; }
 
 void StartThread() noexcept {
     try {

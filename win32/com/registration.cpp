@@ -1,54 +1,193 @@
+// Registration: a table of registry entries written under one classes root,
+// the machine's or the current user's.
+//
+// The type library's keys are written from the table too, rather than by
+// RegisterTypeLib: that writes machine-wide only, and its per-user variant
+// came with Vista. The keys are those RegisterTypeLib writes for this
+// library: TypeLib\{LIBID}\1.0 and the dual interface's Interface\{IID}
+// with the automation marshaller.
 #include "com/registration.h"
 
 #include <olectl.h>
 #include <oleauto.h>
 
 #include <iterator>
+#include <optional>
 #include <string>
 
-#include "com/addin_object.h"
 #include "support/com.h"
+#include "support/handles.h"
 
 namespace tarnwick::win32 {
 
 namespace {
 
-constexpr const wchar_t* kModulePath = L"<module>";  // stands for the DLL's full path
+#define TARNWICK_CLSID L"{157952BC-9669-489A-A948-DBB13BB983A6}"
+#define TARNWICK_LIBID L"{1D1D3C5B-2FBC-46A6-A36F-436F849D4D35}"
+#define TARNWICK_IID L"{15AF10A4-BDD4-470B-9ED5-497082F38B61}"
+#define TARNWICK_PROGID L"TarnwickAddin.ZereZovaveAddin"
+#define AUTOMATION_MARSHALLER L"{00020424-0000-0000-C000-000000000046}"
+#define TARNWICK_ADDIN_KEY L"Software\\Microsoft\\Office\\Excel\\Addins\\" TARNWICK_PROGID
+
+// What an entry's text stands for when it is not literal.
+enum class Text { Literal, ModulePath, ModuleFolder, LibraryHelp };
 
 // One value (or, with `owned`, also the key as a whole) written by
-// registration. `name` null is the key's default value; `text` null with
-// `isDword` false writes no value, only the key.
+// registration. Class entries are relative to the classes root, the others
+// to the current user's root. `name` null is the key's default value; no
+// text and no number writes only the key.
 struct RegistryEntry {
-    HKEY root;
+    bool isClass;
     const wchar_t* key;
     const wchar_t* name;
     const wchar_t* text;
-    bool isDword;
-    DWORD number;
+    Text kind;
+    std::optional<DWORD> number;
     bool owned;  // unregistration deletes this key with everything below it
 };
 
-#define TARNWICK_CLSID L"{157952BC-9669-489A-A948-DBB13BB983A6}"
-#define TARNWICK_LIBID L"{1D1D3C5B-2FBC-46A6-A36F-436F849D4D35}"
-#define TARNWICK_PROGID L"TarnwickAddin.ZereZovaveAddin"
-#define TARNWICK_ADDIN_KEY L"Software\\Microsoft\\Office\\Excel\\Addins\\" TARNWICK_PROGID
-
-// Under Wine only HKEY_CLASSES_ROOT (machine classes) is seen by COM, so the
-// classes go there; Office reads the add-in record per user.
 const RegistryEntry kEntries[] = {
-    {HKEY_CLASSES_ROOT, L"CLSID\\" TARNWICK_CLSID, nullptr, L"ZereZovaveAddin", false, 0, true},
-    {HKEY_CLASSES_ROOT, L"CLSID\\" TARNWICK_CLSID L"\\InprocServer32", nullptr, kModulePath, false, 0, false},
-    {HKEY_CLASSES_ROOT, L"CLSID\\" TARNWICK_CLSID L"\\InprocServer32", L"ThreadingModel", L"Apartment", false, 0,
+    {true, L"CLSID\\" TARNWICK_CLSID, nullptr, L"ZereZovaveAddin", Text::Literal, {}, true},
+    {true, L"CLSID\\" TARNWICK_CLSID L"\\InprocServer32", nullptr, nullptr, Text::ModulePath, {}, false},
+    {true, L"CLSID\\" TARNWICK_CLSID L"\\InprocServer32", L"ThreadingModel", L"Apartment", Text::Literal, {}, false},
+    {true, L"CLSID\\" TARNWICK_CLSID L"\\ProgID", nullptr, TARNWICK_PROGID, Text::Literal, {}, false},
+    {true, L"CLSID\\" TARNWICK_CLSID L"\\TypeLib", nullptr, TARNWICK_LIBID, Text::Literal, {}, false},
+    {true, TARNWICK_PROGID, nullptr, TARNWICK_PROGID, Text::Literal, {}, true},
+    {true, TARNWICK_PROGID L"\\CLSID", nullptr, TARNWICK_CLSID, Text::Literal, {}, false},
+    {true, L"TypeLib\\" TARNWICK_LIBID, nullptr, nullptr, Text::Literal, {}, true},
+    {true, L"TypeLib\\" TARNWICK_LIBID L"\\1.0", nullptr, nullptr, Text::LibraryHelp, {}, false},
+    {true, L"TypeLib\\" TARNWICK_LIBID L"\\1.0\\FLAGS", nullptr, L"0", Text::Literal, {}, false},
+    {true, L"TypeLib\\" TARNWICK_LIBID L"\\1.0\\HELPDIR", nullptr, nullptr, Text::ModuleFolder, {}, false},
+    {true, L"TypeLib\\" TARNWICK_LIBID L"\\1.0\\0\\win32", nullptr, nullptr, Text::ModulePath, {}, false},
+    {true, L"Interface\\" TARNWICK_IID, nullptr, L"_ZereZovaveAddin", Text::Literal, {}, true},
+    {true, L"Interface\\" TARNWICK_IID L"\\ProxyStubClsid", nullptr, AUTOMATION_MARSHALLER, Text::Literal, {}, false},
+    {true, L"Interface\\" TARNWICK_IID L"\\ProxyStubClsid32", nullptr, AUTOMATION_MARSHALLER, Text::Literal, {},
      false},
-    {HKEY_CLASSES_ROOT, L"CLSID\\" TARNWICK_CLSID L"\\ProgID", nullptr, TARNWICK_PROGID, false, 0, false},
-    {HKEY_CLASSES_ROOT, L"CLSID\\" TARNWICK_CLSID L"\\TypeLib", nullptr, TARNWICK_LIBID, false, 0, false},
-    {HKEY_CLASSES_ROOT, TARNWICK_PROGID, nullptr, TARNWICK_PROGID, false, 0, true},
-    {HKEY_CLASSES_ROOT, TARNWICK_PROGID L"\\CLSID", nullptr, TARNWICK_CLSID, false, 0, false},
-    {HKEY_CURRENT_USER, TARNWICK_ADDIN_KEY, L"FriendlyName", L"TarnwickAddin", false, 0, true},
-    {HKEY_CURRENT_USER, TARNWICK_ADDIN_KEY, L"Description", L"The COMADDIN for Tarnwick", false, 0, false},
-    {HKEY_CURRENT_USER, TARNWICK_ADDIN_KEY, L"LoadBehavior", nullptr, true, 3, false},
-    {HKEY_CURRENT_USER, TARNWICK_ADDIN_KEY, L"CommandLineSafe", nullptr, true, 0, false},
+    {true, L"Interface\\" TARNWICK_IID L"\\TypeLib", nullptr, TARNWICK_LIBID, Text::Literal, {}, false},
+    {true, L"Interface\\" TARNWICK_IID L"\\TypeLib", L"Version", L"1.0", Text::Literal, {}, false},
+    {false, TARNWICK_ADDIN_KEY, L"FriendlyName", L"TarnwickAddin", Text::Literal, {}, true},
+    {false, TARNWICK_ADDIN_KEY, L"Description", L"The COMADDIN for Tarnwick", Text::Literal, {}, false},
+    {false, TARNWICK_ADDIN_KEY, L"LoadBehavior", nullptr, Text::Literal, 3, false},
+    {false, TARNWICK_ADDIN_KEY, L"CommandLineSafe", nullptr, Text::Literal, 0, false},
 };
+
+// A classes root: the machine's or the current user's HKEY ... \Software\Classes.
+struct ClassesRoot {
+    HKEY root;
+    const wchar_t* name;
+};
+const ClassesRoot kMachineClasses{HKEY_LOCAL_MACHINE, L"machine"};
+const ClassesRoot kUserClasses{HKEY_CURRENT_USER, L"user"};
+constexpr const wchar_t* kClassesPrefix = L"Software\\Classes\\";
+
+struct Target {
+    HKEY root;
+    std::wstring key;
+};
+
+Target Locate(const RegistryEntry& entry, const ClassesRoot& classes) {
+    if (!entry.isClass) return {HKEY_CURRENT_USER, entry.key};
+    return {classes.root, std::wstring(kClassesPrefix) + entry.key};
+}
+
+struct Texts {
+    std::wstring modulePath, moduleFolder, libraryHelp;
+    const std::wstring& Of(Text kind) const {
+        return kind == Text::ModulePath ? modulePath : kind == Text::ModuleFolder ? moduleFolder : libraryHelp;
+    }
+};
+
+LONG Write(Registry& registry, const RegistryEntry& entry, const ClassesRoot& classes, const Texts& texts) {
+    const Target target = Locate(entry, classes);
+    RegKeyHandle key;
+    LONG status = registry.CreateKey(target.root, target.key, key.put());
+    if (status != ERROR_SUCCESS) return status;
+    if (entry.number) {
+        const DWORD number = *entry.number;
+        return ::RegSetValueExW(key.get(), entry.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                                sizeof number);
+    }
+    if (!entry.text && entry.kind == Text::Literal) return ERROR_SUCCESS;
+    const std::wstring text = entry.kind == Text::Literal ? std::wstring(entry.text) : texts.Of(entry.kind);
+    return ::RegSetValueExW(key.get(), entry.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+// Key deletion removes empty keys only (before Vista), so go depth first.
+LONG DeleteTree(Registry& registry, HKEY root, const std::wstring& key) {
+    RegKeyHandle handle;
+    LONG status = registry.OpenKey(root, key, KEY_READ, handle.put());
+    if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return status;
+    for (DWORD index = 0;;) {
+        wchar_t child[256];
+        DWORD length = static_cast<DWORD>(std::size(child));
+        if (::RegEnumKeyExW(handle.get(), index, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        // A child that stays (no right to delete it) is stepped over.
+        if (DeleteTree(registry, root, key + L"\\" + child) != ERROR_SUCCESS) ++index;
+    }
+    handle.Reset();
+    status = registry.DeleteKey(root, key);
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+// Deletes the owned keys of the class entries (or of the others); the first
+// failure is the result.
+LONG DeleteOwned(Registry& registry, bool classEntries, const ClassesRoot& classes) {
+    LONG result = ERROR_SUCCESS;
+    for (auto it = std::rbegin(kEntries); it != std::rend(kEntries); ++it) {
+        if (!it->owned || it->isClass != classEntries) continue;
+        const Target target = Locate(*it, classes);
+        LONG status = DeleteTree(registry, target.root, target.key);
+        if (status != ERROR_SUCCESS && result == ERROR_SUCCESS) result = status;
+    }
+    return result;
+}
+
+LONG WriteAll(Registry& registry, bool classEntries, const ClassesRoot& classes, const Texts& texts) {
+    for (const RegistryEntry& entry : kEntries) {
+        if (entry.isClass != classEntries) continue;
+        LONG status = Write(registry, entry, classes, texts);
+        if (status != ERROR_SUCCESS) return status;
+    }
+    return ERROR_SUCCESS;
+}
+
+std::optional<std::wstring> ReadDefault(Registry& registry, HKEY root, const std::wstring& key) {
+    RegKeyHandle handle;
+    if (registry.OpenKey(root, key, KEY_QUERY_VALUE, handle.put()) != ERROR_SUCCESS) return std::nullopt;
+    wchar_t buffer[1024] = {};
+    DWORD type = 0, size = sizeof buffer - sizeof(wchar_t);
+    if (::RegQueryValueExW(handle.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    return std::wstring(buffer);
+}
+
+// The current user's view of a class key, as COM reads it: the user's own
+// entry first, then the machine's.
+std::optional<std::wstring> EffectiveDefault(Registry& registry, const std::wstring& key) {
+    const std::wstring full = std::wstring(kClassesPrefix) + key;
+    if (RegKeyHandle handle; registry.OpenKey(HKEY_CURRENT_USER, full, KEY_QUERY_VALUE, handle.put()) == ERROR_SUCCESS)
+        return ReadDefault(registry, HKEY_CURRENT_USER, full);
+    return ReadDefault(registry, HKEY_LOCAL_MACHINE, full);
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) == CSTR_EQUAL;
+}
+
+bool CurrentUserReaches(Registry& registry, const std::wstring& modulePath) {
+    const auto clsid = EffectiveDefault(registry, TARNWICK_PROGID L"\\CLSID");
+    const auto server = EffectiveDefault(registry, L"CLSID\\" TARNWICK_CLSID L"\\InprocServer32");
+    return clsid && *clsid == TARNWICK_CLSID && server && SamePath(*server, modulePath);
+}
+
+HRESULT FromStatus(LONG status) {
+    return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(status));
+}
 
 std::wstring ModulePath(HINSTANCE module) {
     std::wstring path(MAX_PATH, L'\0');
@@ -64,56 +203,51 @@ std::wstring ModulePath(HINSTANCE module) {
     }
 }
 
-void CheckWin32(LONG status) {
-    if (status != ERROR_SUCCESS) ThrowHr(HRESULT_FROM_WIN32(static_cast<DWORD>(status)));
-}
-
-void Write(const RegistryEntry& entry, const std::wstring& modulePath) {
-    HKEY raw = nullptr;
-    CheckWin32(::RegCreateKeyExW(entry.root, entry.key, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &raw,
-                                 nullptr));
-    struct Closer {
-        HKEY k;
-        ~Closer() { ::RegCloseKey(k); }
-    } closer{raw};
-    if (entry.isDword) {
-        CheckWin32(::RegSetValueExW(raw, entry.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&entry.number),
-                                    sizeof entry.number));
-    } else if (entry.text) {
-        std::wstring text = entry.text == kModulePath ? modulePath : std::wstring(entry.text);
-        CheckWin32(::RegSetValueExW(raw, entry.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
+class Advapi32Registry final : public Registry {
+public:
+    LONG CreateKey(HKEY root, const std::wstring& key, HKEY* result) override {
+        return ::RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                                 nullptr, result, nullptr);
     }
-}
-
-// RegDeleteKey removes empty keys only (before Vista), so go depth first.
-LONG DeleteTree(HKEY root, const std::wstring& key) {
-    HKEY raw = nullptr;
-    LONG status = ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | KEY_WRITE, &raw);
-    if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-    if (status != ERROR_SUCCESS) return status;
-    for (;;) {
-        wchar_t child[256];
-        DWORD length = static_cast<DWORD>(std::size(child));
-        if (::RegEnumKeyExW(raw, 0, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        if (DeleteTree(raw, child) != ERROR_SUCCESS) break;
+    LONG OpenKey(HKEY root, const std::wstring& key, REGSAM access, HKEY* result) override {
+        return ::RegOpenKeyExW(root, key.c_str(), 0, access, result);
     }
-    ::RegCloseKey(raw);
-    status = ::RegDeleteKeyW(root, key.c_str());
-    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
-}
+    LONG DeleteKey(HKEY root, const std::wstring& key) override { return ::RegDeleteKeyW(root, key.c_str()); }
+};
 
 }  // namespace
 
-HRESULT RegisterServer(HINSTANCE module) {
+Registry& SystemRegistry() {
+    static Advapi32Registry registry;
+    return registry;
+}
+
+HRESULT RegisterServer(const std::wstring& modulePath, Registry& registry) {
     try {
-        const std::wstring path = ModulePath(module);
-        for (const RegistryEntry& entry : kEntries) Write(entry, path);
-        // The type library is resource 1 of the DLL itself.
+        Texts texts;
+        texts.modulePath = modulePath;
+        texts.moduleFolder = modulePath.substr(0, modulePath.find_last_of(L'\\') + 1);
+        // The type library is resource 1 of the DLL itself; its help string
+        // names it in the registry.
         ComPtr<ITypeLib> library;
-        CheckHr(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()));
-        CheckHr(::RegisterTypeLib(library.get(), const_cast<LPOLESTR>(path.c_str()), nullptr));
-        return S_OK;
+        CheckHr(::LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library.put()));
+        BSTR help = nullptr;
+        if (SUCCEEDED(library->GetDocumentation(-1, nullptr, &help, nullptr, nullptr)) && help)
+            texts.libraryHelp = help;
+        ::SysFreeString(help);
+
+        if (WriteAll(registry, true, kMachineClasses, texts) == ERROR_SUCCESS) {
+            // A user's own entries would hide the machine's from that user.
+            DeleteOwned(registry, true, kUserClasses);
+        } else {
+            // No administrator: what did get written goes, the user's entries come.
+            DeleteOwned(registry, true, kMachineClasses);
+            LONG status = WriteAll(registry, true, kUserClasses, texts);
+            if (status != ERROR_SUCCESS) return FromStatus(status);
+        }
+        LONG status = WriteAll(registry, false, kUserClasses, texts);
+        if (status != ERROR_SUCCESS) return FromStatus(status);
+        return CurrentUserReaches(registry, modulePath) ? S_OK : SELFREG_E_CLASS;
     } catch (const HostError& e) {
         return static_cast<HRESULT>(e.code());
     } catch (...) {
@@ -121,23 +255,24 @@ HRESULT RegisterServer(HINSTANCE module) {
     }
 }
 
-HRESULT UnregisterServer() {
+HRESULT RegisterServer(HINSTANCE module) {
     try {
-        HRESULT result = S_OK;
-        for (auto it = std::rbegin(kEntries); it != std::rend(kEntries); ++it) {
-            if (!it->owned) continue;
-            LONG status = DeleteTree(it->root, it->key);
-            if (status != ERROR_SUCCESS && SUCCEEDED(result)) result = HRESULT_FROM_WIN32(static_cast<DWORD>(status));
+        return RegisterServer(ModulePath(module));
+    } catch (const HostError& e) {
+        return static_cast<HRESULT>(e.code());
+    } catch (...) {
+        return SELFREG_E_CLASS;
+    }
+}
+
+HRESULT UnregisterServer(Registry& registry) {
+    try {
+        LONG result = DeleteOwned(registry, false, kUserClasses);
+        for (const ClassesRoot& classes : {kUserClasses, kMachineClasses}) {
+            LONG status = DeleteOwned(registry, true, classes);
+            if (status != ERROR_SUCCESS && result == ERROR_SUCCESS) result = status;
         }
-        // UnRegisterTypeLib fails for a library that is not registered; that
-        // is the state we want, so it is asked only when the key is there.
-        HKEY library = nullptr;
-        if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"TypeLib\\" TARNWICK_LIBID, 0, KEY_READ, &library) == ERROR_SUCCESS) {
-            ::RegCloseKey(library);
-            HRESULT hr = ::UnRegisterTypeLib(LIBID_TarnwickAddin, 1, 0, LOCALE_NEUTRAL, SYS_WIN32);
-            if (FAILED(hr) && SUCCEEDED(result)) result = hr;
-        }
-        return result;
+        return FromStatus(result);
     } catch (...) {
         return SELFREG_E_CLASS;
     }

@@ -3,11 +3,33 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace tarnwick::win32 {
 
-// Both return S_OK or the first failure; neither throws.
+// The registry as registration uses it; tests put one in front that refuses
+// what a user without administrator rights may not write.
+class Registry {
+public:
+    virtual ~Registry() = default;
+    virtual LONG CreateKey(HKEY root, const std::wstring& key, HKEY* result) = 0;  // read and write access
+    virtual LONG OpenKey(HKEY root, const std::wstring& key, REGSAM access, HKEY* result) = 0;
+    virtual LONG DeleteKey(HKEY root, const std::wstring& key) = 0;  // an empty key
+};
+
+// The real one: advapi32.
+Registry& SystemRegistry();
+
+// The machine-wide class entries when they can be written (an
+// administrator), else the current user's (HKCU\Software\Classes, honoured
+// by COM from Windows 2000 on); the Excel add-in record for the current user
+// in every case. Succeeds only when the current user's view of the classes
+// then leads to `modulePath`. Never throws.
+HRESULT RegisterServer(const std::wstring& modulePath, Registry& registry = SystemRegistry());
 HRESULT RegisterServer(HINSTANCE module);
-// Removes everything RegisterServer wrote; keys already gone are no error.
-HRESULT UnregisterServer();
+
+// Removes what RegisterServer wrote, in both places; keys already gone are
+// no error, keys that cannot be removed are.
+HRESULT UnregisterServer(Registry& registry = SystemRegistry());
 
 }  // namespace tarnwick::win32

@@ -14,6 +14,7 @@
 
 #include "interop/excel.h"
 #include "support/com.h"
+#include "support/object_count.h"
 
 namespace tarnwick::win32 {
 
@@ -67,6 +68,7 @@ public:
 private:
     IID events_;
     std::atomic<ULONG> refs_{1};
+    CountedObject counted_;
 };
 
 template <class Derived>

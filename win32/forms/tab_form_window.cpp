@@ -3,18 +3,47 @@
 #include <olectl.h>
 
 #include <atomic>
+#include <map>
+#include <string>
 
 #include "resource_ids.h"
 #include "forms/tab_control_adapter.h"
 #include "forms/window_class.h"
 #include "support/dispatch.h"
+#include "support/critical_section.h"
 #include "support/handles.h"
+#include "support/object_count.h"
 
 namespace tarnwick::win32 {
 namespace {
 
 // DIID of the control's source dispinterface _DCorvaneTabEvents.
 constexpr GUID kDiidTabEvents = {0x455D7109, 0xD1AB, 0x4E9A, {0xB4, 0x65, 0x5A, 0x36, 0x47, 0x31, 0xAA, 0x99}};
+// CLSID of Corvane.TabControl, for creating it from an unregistered module.
+constexpr GUID kClsidTabControl = {0x07C96505, 0x90BE, 0x43ED, {0x95, 0x6A, 0xC7, 0x48, 0xBF, 0xE9, 0xA9, 0x51}};
+
+// The control's module loaded by path, as COM would load a registered one.
+// It stays loaded for the life of the process: objects it handed out may
+// outlive any form, and COM will never ask it whether it can unload.
+HRESULT CreateFromModule(const std::wstring& path, IDispatch** out) {
+    static CriticalSection lock;
+    static std::map<std::wstring, HMODULE> loaded;
+    HMODULE module = nullptr;
+    {
+        Locked guard(lock);
+        HMODULE& entry = loaded[path];
+        if (!entry) entry = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        module = entry;
+    }
+    if (!module) return HRESULT_FROM_WIN32(::GetLastError());
+    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto getClassObject = reinterpret_cast<GetClassObjectFn>(::GetProcAddress(module, "DllGetClassObject"));
+    if (!getClassObject) return CO_E_ERRORINDLL;
+    ComPtr<IClassFactory> factory;
+    HRESULT hr = getClassObject(kClsidTabControl, IID_IClassFactory, factory.put_void());
+    if (FAILED(hr)) return hr;
+    return factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(out));
+}
 
 constexpr int kDesignClientWidthTwips = 4560;
 constexpr int kDesignClientHeightTwips = 915;
@@ -121,10 +150,12 @@ private:
     }
 
     std::atomic<ULONG> refs_{1};
+    CountedObject counted_;
     TabFormEvents* events_;
 };
 
-Win32TabFormWindow::Win32TabFormWindow(HINSTANCE module, TabFormEvents& events, const wchar_t* progId)
+Win32TabFormWindow::Win32TabFormWindow(HINSTANCE module, TabFormEvents& events, const wchar_t* progId,
+                                       const std::wstring& controlModule)
     : module_(module), events_(events) {
     RegisterWindowClass(module_, kTabFormClass, &WindowProc, nullptr);
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_BORDER | WS_CLIPCHILDREN;
@@ -136,7 +167,7 @@ Win32TabFormWindow::Win32TabFormWindow(HINSTANCE module, TabFormEvents& events, 
                               frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, module_, this);
     if (!hwnd_) ThrowLastError();
     CreateImageList();
-    CreateControl(progId);
+    CreateControl(progId, controlModule);
     ready_ = true;
 }
 
@@ -151,13 +182,17 @@ Win32TabFormWindow::~Win32TabFormWindow() {
     if (imageList_) ::ImageList_Destroy(imageList_);
 }
 
-void Win32TabFormWindow::CreateControl(const wchar_t* progId) {
-    CLSID clsid{};
-    controlError_ = ::CLSIDFromProgID(progId, &clsid);
-    if (FAILED(controlError_)) return;
+void Win32TabFormWindow::CreateControl(const wchar_t* progId, const std::wstring& controlModule) {
     ComPtr<IDispatch> control;
-    controlError_ = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, control.put_void());
-    if (FAILED(controlError_)) return;
+    if (!controlModule.empty()) {
+        controlError_ = CreateFromModule(controlModule, control.put());
+    } else {
+        CLSID clsid{};
+        controlError_ = ::CLSIDFromProgID(progId, &clsid);
+        if (FAILED(controlError_)) return;
+        controlError_ = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, control.put_void());
+    }
+    if (FAILED(controlError_) || !control) return;
     try {
         InvokeId(control.get(), corvane_id::kAttachTo, DISPATCH_METHOD,
                  {static_cast<int32_t>(reinterpret_cast<INT_PTR>(hwnd_))});

@@ -8,6 +8,7 @@
 #include <ocidl.h>
 
 #include <memory>
+#include <string>
 
 #include "support/ports.h"
 #include "support/com.h"
@@ -28,7 +29,10 @@ class Win32TabFormWindow final : public TabFormWindow {
 public:
     // The window comes up even when the control cannot be created:
     // TabSeclect() then throws with the creation failure.
-    Win32TabFormWindow(HINSTANCE module, TabFormEvents& events, const wchar_t* progId = kTabControlProgId);
+    // controlModule: create the control straight from that file, without
+    // its registration; empty: through COM by progId.
+    Win32TabFormWindow(HINSTANCE module, TabFormEvents& events, const wchar_t* progId = kTabControlProgId,
+                       const std::wstring& controlModule = {});
     ~Win32TabFormWindow() override;
     Win32TabFormWindow(const Win32TabFormWindow&) = delete;
     Win32TabFormWindow& operator=(const Win32TabFormWindow&) = delete;
@@ -36,6 +40,7 @@ public:
     WindowHandle hWnd() override;
     int32_t Width() override;
     std::shared_ptr<tab::TabControl> TabSeclect() override;
+    bool HasTabControl() override { return control_.get() != nullptr; }
     ImageListHandle ImageList1() override;
     void Show() override;
 
@@ -50,7 +55,7 @@ private:
     bool OnEraseBackground(HDC dc);
     void OnDestroy();
 
-    void CreateControl(const wchar_t* progId);
+    void CreateControl(const wchar_t* progId, const std::wstring& controlModule);
     void CreateImageList();
 
     HINSTANCE module_;

@@ -2,6 +2,7 @@
 
 #include <oleacc.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 
@@ -302,7 +303,16 @@ bool Win32Platform::StartProcess(const std::wstring& application, const std::wst
                           nullptr, &startup, &info))
         return false;
     KernelHandle process(info.hProcess), thread(info.hThread);
-    if (waitMilliseconds != 0) ::WaitForSingleObject(process.get(), waitMilliseconds);
+    // Excel's thread must keep answering its messages while it waits.
+    const DWORD started = ::GetTickCount();
+    for (;;) {
+        const DWORD elapsed = ::GetTickCount() - started;  // wraps correctly in 32 bits
+        if (elapsed >= waitMilliseconds) break;
+        HANDLE handles[] = {process.get()};
+        DWORD woke = ::MsgWaitForMultipleObjects(1, handles, FALSE, waitMilliseconds - elapsed, QS_ALLINPUT);
+        if (woke != WAIT_OBJECT_0 + 1) break;  // ended, timed out or failed
+        DoEvents();
+    }
     return true;
 }
 
@@ -310,6 +320,51 @@ bool Win32Platform::FindOrdinaryFile(const std::wstring& path) {
     DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
     return (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+std::optional<uint32_t> Win32Platform::FileAttributes(const std::wstring& path) {
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    return attributes;
+}
+
+bool Win32Platform::ChangeFileAttributes(const std::wstring& path, uint32_t attributes) {
+    return ::SetFileAttributesW(path.c_str(), attributes) != FALSE;
+}
+
+std::vector<uint8_t> Win32Platform::ReadBinaryFile(const std::wstring& path) {
+    KernelHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) ThrowLastError();
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) ThrowLastError();
+    if (size.QuadPart > (64 << 20)) throw HostError(ERROR_FILE_TOO_LARGE);
+    std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
+    size_t read = 0;
+    while (read < bytes.size()) {
+        DWORD done = 0;
+        if (!::ReadFile(file.get(), bytes.data() + read, static_cast<DWORD>(bytes.size() - read), &done, nullptr))
+            ThrowLastError();
+        if (done == 0) break;
+        read += done;
+    }
+    bytes.resize(read);
+    return bytes;
+}
+
+bool Win32Platform::CreateFolder(const std::wstring& path) {
+    if (::CreateDirectoryW(path.c_str(), nullptr)) return true;
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::wstring Win32Platform::UserAppDataDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    HRESULT hr = ::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
+    if (FAILED(hr)) ThrowHr(hr);
+    std::wstring result(path);
+    while (!result.empty() && result.back() == L'\\') result.pop_back();
+    return result;
 }
 
 void Win32Platform::WriteBinaryFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
@@ -402,8 +457,9 @@ acc::AccessibleChildrenResult Win32Platform::AccessibleChildren(acc::Accessible&
 
 // --- forms
 
-std::unique_ptr<TabFormWindow> Win32Platform::CreateTabFormWindow(TabFormEvents& events) {
-    return std::make_unique<Win32TabFormWindow>(module_, events);
+std::unique_ptr<TabFormWindow> Win32Platform::CreateTabFormWindow(TabFormEvents& events,
+                                                                const std::wstring& controlModule) {
+    return std::make_unique<Win32TabFormWindow>(module_, events, kTabControlProgId, controlModule);
 }
 
 std::unique_ptr<AboutFormWindow> Win32Platform::CreateAboutFormWindow(AboutFormEvents& events) {

@@ -33,14 +33,17 @@ void ForgetControl() {
 // Deployment runs once per thread, before the thread's first object: each
 // start is played on a fresh apartment thread.
 template <class F>
+DWORD WINAPI RunOnApartment(void* context) {
+    ::OleInitialize(nullptr);
+    (*static_cast<F*>(context))();
+    ::OleUninitialize();
+    return 0;
+}
+
+template <class F>
 void OnNewThread(F&& body) {
-    auto run = [](void* context) -> DWORD {
-        ::OleInitialize(nullptr);
-        (*static_cast<std::remove_reference_t<F>*>(context))();
-        ::OleUninitialize();
-        return 0;
-    };
-    HANDLE thread = ::CreateThread(nullptr, 0, run, &body, 0, nullptr);
+    using Body = std::remove_reference_t<F>;
+    HANDLE thread = ::CreateThread(nullptr, 0, &RunOnApartment<Body>, &body, 0, nullptr);
     ASSERT_TRUE(thread);
     ::WaitForSingleObject(thread, INFINITE);
     ::CloseHandle(thread);

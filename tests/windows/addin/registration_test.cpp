@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "addin_harness.h"
+#include "com/registration.h"
 
 namespace addintest {
 namespace {
@@ -82,6 +83,91 @@ TEST(Registration, Regsvr32UnregisterRemovesEverythingAndToleratesKeysAlreadyGon
 
     SCOPED_TRACE("a second unregistration finds nothing and still succeeds");
     EXPECT_EQ(Regsvr32(true), 0u);
+    ASSERT_EQ(Regsvr32(false), 0u);
+}
+
+// The registry as a user without administrator rights sees it: the
+// machine's keys can be read, not written or deleted.
+class StandardUserRegistry final : public tarnwick::win32::Registry {
+public:
+    LONG CreateKey(HKEY root, const std::wstring& key, HKEY* result) override {
+        if (Machine(root)) return ERROR_ACCESS_DENIED;
+        return real().CreateKey(root, key, result);
+    }
+    LONG OpenKey(HKEY root, const std::wstring& key, REGSAM access, HKEY* result) override {
+        if (Machine(root) && (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) != 0) return ERROR_ACCESS_DENIED;
+        return real().OpenKey(root, key, access, result);
+    }
+    LONG DeleteKey(HKEY root, const std::wstring& key) override {
+        if (Machine(root)) return ERROR_ACCESS_DENIED;
+        return real().DeleteKey(root, key);
+    }
+
+private:
+    static bool Machine(HKEY root) { return root == HKEY_LOCAL_MACHINE || root == HKEY_CLASSES_ROOT; }
+    static tarnwick::win32::Registry& real() { return tarnwick::win32::SystemRegistry(); }
+};
+
+const std::wstring kUserClasses = L"Software\\Classes\\";
+const std::wstring kUserClsid = kUserClasses + L"CLSID\\" + kClsid;
+
+TEST(Registration, AStandardUserRegistersForThemselvesAndUnregistersAgain) {
+    ASSERT_EQ(Regsvr32(true), 0u);
+    StandardUserRegistry user;
+    ASSERT_EQ(tarnwick::win32::RegisterServer(AddinDllPath(), user), S_OK);
+
+    const ExpectedValue expected[] = {
+        {HKEY_CURRENT_USER, kUserClsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {HKEY_CURRENT_USER, kUserClsid + L"\\ProgID", nullptr, kProgId},
+        {HKEY_CURRENT_USER, kUserClasses + kProgId + L"\\CLSID", nullptr, kClsid},
+        {HKEY_CURRENT_USER, kUserClasses + L"TypeLib\\" + kLibId + L"\\1.0", nullptr,
+         L"The COMADDIN for Excel_Tarnwick"},
+        {HKEY_CURRENT_USER, kUserClasses + L"Interface\\{15AF10A4-BDD4-470B-9ED5-497082F38B61}\\ProxyStubClsid32",
+         nullptr, L"{00020424-0000-0000-C000-000000000046}"},
+        {HKEY_CURRENT_USER, kAddinKey, L"LoadBehavior", DWORD{3}},
+    };
+    for (const ExpectedValue& e : expected) {
+        SCOPED_TRACE(testing::Message() << "key " << std::string(e.key.begin(), e.key.end()));
+        if (auto* text = std::get_if<std::wstring>(&e.value)) {
+            EXPECT_EQ(RegString(e.root, e.key, e.name), *text);
+        } else {
+            EXPECT_EQ(RegDword(e.root, e.key, e.name), std::get<DWORD>(e.value));
+        }
+    }
+    for (const wchar_t* library : {L"\\InprocServer32", L""}) {
+        const std::wstring key = library[0] ? kUserClsid + library
+                                            : kUserClasses + L"TypeLib\\" + kLibId + L"\\1.0\\0\\win32";
+        auto server = RegString(HKEY_CURRENT_USER, key, nullptr);
+        ASSERT_TRUE(server);
+        EXPECT_EQ(Lower(*server), Lower(AddinDllPath()));
+    }
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClsid));
+
+    ASSERT_EQ(tarnwick::win32::UnregisterServer(user), S_OK);
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUserClsid));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUserClasses + kProgId));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUserClasses + L"TypeLib\\" + kLibId));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kAddinKey));
+}
+
+TEST(Registration, FailuresAreReportedAndStaleUserEntriesDoNotHideTheMachines) {
+    SCOPED_TRACE("an administrator's registration removes a user's stale one, which would win");
+    const std::wstring stale = kUserClsid + L"\\InprocServer32";
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, stale.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const wchar_t old[] = L"C:\\old\\TarnwickAddin.dll";
+    ::RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(old), sizeof old);
+    ::RegCloseKey(key);
+    ASSERT_EQ(Regsvr32(false), 0u);
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUserClsid));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClsid));
+
+    SCOPED_TRACE("a standard user cannot take the machine's registration away, and hears so");
+    StandardUserRegistry user;
+    EXPECT_EQ(tarnwick::win32::UnregisterServer(user), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClsid));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kAddinKey)) << "the user's own record goes all the same";
     ASSERT_EQ(Regsvr32(false), 0u);
 }
 
