@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make python3 g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 xvfb xauth x11-utils
-          imagemagick fonts-wqy-microhei libbenchmark-dev clang libclang-rt-14-dev)
+          imagemagick fonts-wqy-microhei libbenchmark-dev clang libclang-rt-14-dev wixl msitools)
 
 missing=()
 for p in "${packages[@]}"; do

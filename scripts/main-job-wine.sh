@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows tree, plays a scripted session of the add-in in the fake
 # Excel host under Xvfb (screenshots and transcript in out/), and leaves
-# TarnwickAddin.dll with its install note in dist/.
+# TarnwickAddin.dll, TarnwickSetup.msi and the install note in dist/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TARNWICK_WIN_BUILD:-$root/build/windows}
