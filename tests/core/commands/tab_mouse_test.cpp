@@ -118,7 +118,7 @@ TEST(TabRightClick, WhileEditingWithASwitchPendingOnlyReturnsTheFocus) {
 
 // A user's clicks on the strip and the built-in commands Excel ran for them.
 TEST(TabDoubleClick, IsRecognisedOnlyForTwoQuickLeftClicksOnOneTarget) {
-    enum Op { Left, Right, LeftEmpty, Wait };
+    enum Op { Left, Right, Middle, LeftEmpty, Wait };
     struct Action {
         Op op;
         uint32_t arg;  // tab index, or milliseconds to wait
@@ -135,6 +135,7 @@ TEST(TabDoubleClick, IsRecognisedOnlyForTwoQuickLeftClicksOnOneTarget) {
         {"slow clicks", 1000000, {{Left, 0}, {Wait, 500}, {Left, 0}}, {}},
         {"quick clicks on two tabs", 1000000, {{Left, 0}, {Left, 1}}, {}},
         {"a right click in between", 1000000, {{Left, 0}, {Right, 0}, {Left, 0}}, {}},
+        {"a middle click in between", 1000000, {{Left, 0}, {Middle, 0}, {Left, 0}}, {}},
         {"a third quick click starts a new pair", 1000000, {{Left, 1}, {Left, 1}, {Left, 1}}, {L"Close(b.xls)"}},
         {"four quick clicks are two pairs", 1000000, {{Left, 1}, {Left, 1}, {Left, 1}, {Left, 1}},
          {L"Close(b.xls)", L"Close(c.xls)"}},
@@ -156,6 +157,7 @@ TEST(TabDoubleClick, IsRecognisedOnlyForTwoQuickLeftClicksOnOneTarget) {
             switch (a.op) {
                 case Left: world.ClickTab(static_cast<int32_t>(a.arg), kLeft); break;
                 case Right: world.ClickTab(static_cast<int32_t>(a.arg), kRight); break;
+                case Middle: world.ClickTab(static_cast<int32_t>(a.arg), 4); break;
                 case LeftEmpty: world.ClickEmpty(kLeft); break;
                 case Wait: world.Advance(a.arg); break;
             }
