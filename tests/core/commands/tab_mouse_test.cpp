@@ -117,6 +117,41 @@ TEST(TabRightClick, WhileEditingWithASwitchPendingOnlyReturnsTheFocus) {
 }
 
 // A user's clicks on the strip and the built-in commands Excel ran for them.
+TEST(TabRightClick, OutsideEditingClearsAPendingSwitch) {
+    auto session = ConnectedWith(kThreeBooks);
+    sim::World& world = session->world();
+    world.FocusWindow(world.DeskWindow());
+    State().WindowMenuSwitchPending = true;
+
+    world.ClickTab(0, kRight);
+    EXPECT_FALSE(State().WindowMenuSwitchPending);
+    ASSERT_EQ(world.PopupsShown().size(), 1u);
+    EXPECT_EQ(world.ActiveWorkbookName(), L"a.xls");
+}
+
+// Excel refuses the activation the selection makes while it edits: the
+// switch goes through the Window menu, so that the popup's commands and the
+// double click's Close act on the tab's workbook.
+TEST(TabMouse, WhileEditingActsOnTheClickedTabsWorkbook) {
+    for (const bool doubleClick : {false, true}) {
+        SCOPED_TRACE(doubleClick ? "double click" : "right click");
+        auto session = ConnectedWith(kThreeBooks);
+        sim::World& world = session->world();
+        world.FocusWindow(world.FormulaBarWindow());
+        world.OnPopup([&](const std::wstring& bar) {
+            if (bar == kTabBar) world.ClickControl(kTabBar, caption::Close);
+        });
+
+        if (doubleClick) {
+            world.DoubleClickTab(0);
+        } else {
+            world.ClickTab(0, kRight);
+        }
+        EXPECT_EQ(world.WorkbookNames(), (std::vector<std::wstring>{L"b.xls", L"c.xls"}));
+        EXPECT_TRUE(world.EscapedExceptions().empty());
+    }
+}
+
 TEST(TabDoubleClick, IsRecognisedOnlyForTwoQuickLeftClicksOnOneTarget) {
     enum Op { Left, Right, Middle, LeftEmpty, Wait };
     struct Action {
