@@ -29,14 +29,14 @@ void Raise(World& world, const char* where, F&& call) {
 
 class TabFormWindowSim : public TabFormWindow {
 public:
-    TabFormWindowSim(World& world, TabFormEvents& events) : link_(world.link()) {
+    TabFormWindowSim(World& world, TabFormEvents& events, bool withControl) : link_(world.link()) {
         // The design client area is 4560 x 915 twips; a caption and border add to it.
         hwnd_ = world.CreateWindow(L"TarnwickTabForm", L"Form_Tab", 0, kFormStyle, false);
         WindowModel* w = world.Win(hwnd_);
         w->exStyle = kFormExStyle;
         w->rect = Rect{0, 0, 4560 / 15 + 6, 915 / 15 + 25};
         imageList_ = 0x00B10000u + static_cast<ImageListHandle>(world.tabFormsCreated_) * 0x10;
-        if (world.tabControlCreatable_) {
+        if (withControl) {
             control_ = std::make_shared<TabControlSim>(link_, events);
             world.tabForms_.emplace_back(hwnd_, control_);
         }
@@ -76,6 +76,8 @@ public:
         if (!control_ || !control_->Alive()) throw HostError(hr::OBJECT_REQUIRED_);
         return MakeTabControlPort(link_, control_);
     }
+
+    bool HasTabControl() override { return control_ != nullptr; }
 
     ImageListHandle ImageList1() override {
         Touch(link_, "TabForm.ImageList1");
@@ -194,9 +196,19 @@ private:
     bool destroyed_ = false;
 };
 
-std::unique_ptr<TabFormWindow> PlatformSim::CreateTabFormWindow(TabFormEvents& events) {
+std::unique_ptr<TabFormWindow> PlatformSim::CreateTabFormWindow(TabFormEvents& events,
+                                                              const std::wstring& controlModule) {
     w_.Touch("Platform.CreateTabFormWindow");
-    return std::make_unique<TabFormWindowSim>(w_, events);
+    bool withControl = w_.tabControlCreatable_;
+    if (!controlModule.empty()) {
+        // Straight from the file: it must be there and be a control module.
+        const std::optional<uint32_t> attributes = w_.FileAttributes(controlModule);
+        const std::optional<std::vector<uint8_t>> bytes = w_.FileBytes(controlModule);
+        withControl = attributes && (*attributes & file_attr::Directory) == 0 && bytes && !bytes->empty() &&
+                      (!w_.controlModuleLoadable_ || w_.controlModuleLoadable_(*bytes));
+    }
+    if (withControl) w_.lastControlModule_ = controlModule;
+    return std::make_unique<TabFormWindowSim>(w_, events, withControl);
 }
 
 std::unique_ptr<AboutFormWindow> PlatformSim::CreateAboutFormWindow(AboutFormEvents& events) {

@@ -453,17 +453,75 @@ bool PlatformSim::FindOrdinaryFile(const std::wstring& path) {
     return (it->second.attributes & (file_attr::Hidden | file_attr::System | file_attr::Directory)) == 0;
 }
 
+namespace {
+
+bool Below(const std::wstring& path, const std::wstring& folder) {
+    const std::wstring p = Lower(path), f = Lower(folder);
+    return p.size() > f.size() && p.compare(0, f.size(), f) == 0 && p[f.size()] == L'\\';
+}
+
+std::wstring ParentOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool World::Writable(const std::wstring& path) const {
+    for (const std::wstring& folder : protectedFolders_)
+        if (Below(path, folder)) return false;
+    return true;
+}
+
+std::optional<uint32_t> PlatformSim::FileAttributes(const std::wstring& path) {
+    w_.Touch("Platform.FileAttributes");
+    return w_.FileAttributes(path);
+}
+
+bool PlatformSim::ChangeFileAttributes(const std::wstring& path, uint32_t attributes) {
+    w_.Touch("Platform.ChangeFileAttributes");
+    auto it = w_.files_.find(Lower(path));
+    if (it == w_.files_.end() || !w_.Writable(path)) return false;
+    it->second.attributes = (it->second.attributes & file_attr::Directory) | attributes;
+    return true;
+}
+
 void PlatformSim::WriteBinaryFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
     w_.Touch("Platform.WriteBinaryFile");
+    if (!w_.Writable(path)) throw HostError(ERROR_ACCESS_DENIED);
     auto it = w_.files_.find(Lower(path));
     if (it != w_.files_.end()) {
-        if ((it->second.attributes & (file_attr::ReadOnly | file_attr::Directory)) != 0)
-            throw HostError(ERROR_ACCESS_DENIED);
+        // As CreateFile with CREATE_ALWAYS and FILE_ATTRIBUTE_NORMAL.
+        constexpr uint32_t refused = file_attr::ReadOnly | file_attr::Hidden | file_attr::System | file_attr::Directory;
+        if ((it->second.attributes & refused) != 0) throw HostError(ERROR_ACCESS_DENIED);
         it->second.bytes = bytes;
     } else {
         w_.files_[Lower(path)] = World::FileModel{bytes, file_attr::Normal};
     }
     ++w_.fileWrites_;
+}
+
+std::vector<uint8_t> PlatformSim::ReadBinaryFile(const std::wstring& path) {
+    w_.Touch("Platform.ReadBinaryFile");
+    auto it = w_.files_.find(Lower(path));
+    if (it == w_.files_.end()) throw HostError(win::ERROR_FILE_NOT_FOUND);
+    if ((it->second.attributes & file_attr::Directory) != 0) throw HostError(ERROR_ACCESS_DENIED);
+    return it->second.bytes;
+}
+
+bool PlatformSim::CreateFolder(const std::wstring& path) {
+    w_.Touch("Platform.CreateFolder");
+    if (auto attributes = w_.FileAttributes(path)) return (*attributes & file_attr::Directory) != 0;
+    if (!w_.Writable(path)) return false;
+    const std::wstring parent = ParentOf(path);
+    if (!parent.empty() && parent.size() > 2 && !CreateFolder(parent)) return false;
+    w_.files_[Lower(path)] = World::FileModel{{}, file_attr::Directory};
+    return true;
+}
+
+std::wstring PlatformSim::UserAppDataDirectory() {
+    w_.Touch("Platform.UserAppDataDirectory");
+    return w_.appDataDir_;
 }
 
 std::vector<uint8_t> PlatformSim::LoadModuleResource(const std::wstring& type, int32_t id) {

@@ -66,7 +66,12 @@ public:
     bool StartProcess(const std::wstring& application, const std::wstring& commandLine, int32_t showWindow,
                       uint32_t waitMilliseconds) override;
     bool FindOrdinaryFile(const std::wstring& path) override;
+    std::optional<uint32_t> FileAttributes(const std::wstring& path) override;
+    bool ChangeFileAttributes(const std::wstring& path, uint32_t attributes) override;
     void WriteBinaryFile(const std::wstring& path, const std::vector<uint8_t>& bytes) override;
+    std::vector<uint8_t> ReadBinaryFile(const std::wstring& path) override;
+    bool CreateFolder(const std::wstring& path) override;
+    std::wstring UserAppDataDirectory() override;
     std::vector<uint8_t> LoadModuleResource(const std::wstring& type, int32_t id) override;
     void DoEvents() override;
     int32_t TwipsPerPixelX() override;
@@ -76,7 +81,8 @@ public:
     acc::AccessibleChildrenResult AccessibleChildren(acc::Accessible& parent, int32_t childStart,
                                                      int32_t children) override;
 
-    std::unique_ptr<TabFormWindow> CreateTabFormWindow(TabFormEvents& events) override;
+    std::unique_ptr<TabFormWindow> CreateTabFormWindow(TabFormEvents& events,
+                                                       const std::wstring& controlModule) override;
     std::unique_ptr<AboutFormWindow> CreateAboutFormWindow(AboutFormEvents& events) override;
 
 private:

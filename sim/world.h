@@ -352,6 +352,12 @@ public:
     void SetWindowsDirectory(const std::wstring& dir) { windowsDir_ = dir; }
     const std::wstring& SystemDirectory() const { return systemDir_; }
     void SetFile(const std::wstring& path, std::vector<uint8_t> bytes, uint32_t attributes = file_attr::Normal);
+    // Nothing below this folder can be written, as the system directory for
+    // a user without administrator rights.
+    void ProtectFolder(const std::wstring& dir) { protectedFolders_.push_back(dir); }
+    bool Writable(const std::wstring& path) const;
+    void SetAppDataDirectory(const std::wstring& dir) { appDataDir_ = dir; }
+    const std::wstring& AppDataDirectory() const { return appDataDir_; }
     std::optional<std::vector<uint8_t>> FileBytes(const std::wstring& path) const;
     std::optional<uint32_t> FileAttributes(const std::wstring& path) const;
     int32_t FileWrites() const { return fileWrites_; }
@@ -369,8 +375,16 @@ public:
     std::shared_ptr<AccessibleSim> MakeAccessible(const std::wstring& name, int32_t role, uint32_t state = 0);
 
     // ================= forms
-    // False: the tab control cannot be created (TabSeclect() throws).
+    // False: the tab control cannot be created through its COM registration
+    // (TabSeclect() throws). A module file named by the add-in is loaded
+    // without registration when it exists and `loadable` says so.
     void SetTabControlCreatable(bool creatable) { tabControlCreatable_ = creatable; }
+    void SetControlModuleLoadable(std::function<bool(const std::vector<uint8_t>&)> loadable) {
+        controlModuleLoadable_ = std::move(loadable);
+    }
+    bool TabControlCreatable() const { return tabControlCreatable_; }
+    // The module file the last tab form's control was created from ("" through COM).
+    const std::wstring& LastControlModule() const { return lastControlModule_; }
     int32_t LiveFormWindows() const { return liveForms_; }
     int32_t TabFormsCreated() const { return tabFormsCreated_; }
     // The control of the most recently created tab form that is still alive.
@@ -563,6 +577,8 @@ private:
     int32_t fileWrites_ = 0;
     std::wstring systemDir_ = L"C:\\WINDOWS\\system32";
     std::wstring windowsDir_ = L"C:\\WINDOWS";
+    std::wstring appDataDir_ = L"C:\\Documents and Settings\\user\\Application Data";
+    std::vector<std::wstring> protectedFolders_;
     std::map<std::pair<std::wstring, int32_t>, std::vector<uint8_t>> resources_;
     std::vector<ProcessStart> processes_;
     std::function<bool(const ProcessStart&)> onStartProcess_;
@@ -572,6 +588,8 @@ private:
 
     // forms
     bool tabControlCreatable_ = true;
+    std::function<bool(const std::vector<uint8_t>&)> controlModuleLoadable_;
+    std::wstring lastControlModule_;
     int32_t liveForms_ = 0;
     int32_t tabFormsCreated_ = 0;
     std::vector<std::pair<WindowHandle, std::shared_ptr<TabControlSim>>> tabForms_;

@@ -52,6 +52,14 @@ struct AddinState {
     WindowHandle LastEditBoxParent = 0;
     bool EditBoxSwitched = false;
 
+    // The tab control for the life of the process: the module it is created
+    // from without registration (empty: through COM), whether its one repair
+    // was tried, and whether it cannot be created at all, in which case no
+    // strip is docked and the timer stays idle until Excel starts again.
+    std::wstring TabControlModule;
+    bool TabControlRepairTried = false;
+    bool TabControlUnavailable = false;
+
     HookHandle DialogHookHandle = 0;
     uint32_t HookThreadId = 0;
     std::wstring ActivatedTitle;

@@ -24,6 +24,8 @@ public:
     virtual int32_t Width() = 0;  // the form's outer width in twips
     // The embedded tab control; throws when the control could not be created.
     virtual std::shared_ptr<tab::TabControl> TabSeclect() = 0;
+    // Whether the control was created with the window; never fails.
+    virtual bool HasTabControl() = 0;
     virtual ImageListHandle ImageList1() = 0;  // 16 x 16 images, image 0 = workbook
     virtual void Show() = 0;  // make visible, keeping the window's show state
 };

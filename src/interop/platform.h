@@ -48,6 +48,11 @@ inline constexpr uint32_t REG_EXPAND_SZ = 2;
 inline constexpr uint32_t REG_BINARY = 3;
 inline constexpr uint32_t REG_DWORD = 4;
 inline constexpr uint32_t REG_MULTI_SZ = 7;
+inline constexpr uint32_t FILE_ATTRIBUTE_READONLY = 0x1;
+inline constexpr uint32_t FILE_ATTRIBUTE_HIDDEN = 0x2;
+inline constexpr uint32_t FILE_ATTRIBUTE_SYSTEM = 0x4;
+inline constexpr uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
 }  // namespace win
 
 class Platform {
@@ -107,13 +112,24 @@ public:
 
     // --- services
     // CreateProcess of `application` (a full path, never searched) with
-    // STARTF_USESHOWWINDOW; waits up to waitMilliseconds for it to end.
-    // Returns false when the process could not be started.
+    // STARTF_USESHOWWINDOW; waits up to waitMilliseconds for it to end while
+    // processing this thread's window messages. Returns false when the
+    // process could not be started.
     virtual bool StartProcess(const std::wstring& application, const std::wstring& commandLine,
                               int32_t showWindow, uint32_t waitMilliseconds) = 0;
     // True when an ordinary file (not hidden, system or a directory) has this path.
     virtual bool FindOrdinaryFile(const std::wstring& path) = 0;
+    // The attributes of a file or directory (win::FILE_ATTRIBUTE_*); nothing when absent.
+    virtual std::optional<uint32_t> FileAttributes(const std::wstring& path) = 0;
+    virtual bool ChangeFileAttributes(const std::wstring& path, uint32_t attributes) = 0;
+    // Creates or replaces the file. Like CreateFile with CREATE_ALWAYS, it
+    // fails on a file that is read-only, hidden or system.
     virtual void WriteBinaryFile(const std::wstring& path, const std::vector<uint8_t>& bytes) = 0;
+    virtual std::vector<uint8_t> ReadBinaryFile(const std::wstring& path) = 0;
+    // True when the directory exists afterwards.
+    virtual bool CreateFolder(const std::wstring& path) = 0;
+    // The current user's roaming application data folder, without a trailing backslash.
+    virtual std::wstring UserAppDataDirectory() = 0;
     // The bytes of resource (type, id) of this module; throws when absent.
     virtual std::vector<uint8_t> LoadModuleResource(const std::wstring& type, int32_t id) = 0;
     // One pass of PeekMessage/TranslateMessage/DispatchMessage until the queue is empty.
@@ -128,7 +144,10 @@ public:
                                                              int32_t children) = 0;
 
     // --- forms: the windows of Form_Tab and frmAbout (created hidden)
-    virtual std::unique_ptr<TabFormWindow> CreateTabFormWindow(TabFormEvents& events) = 0;
+    // controlModule empty: the tab control is created through its COM
+    // registration; otherwise straight from that module file, unregistered.
+    virtual std::unique_ptr<TabFormWindow> CreateTabFormWindow(TabFormEvents& events,
+                                                               const std::wstring& controlModule) = 0;
     virtual std::unique_ptr<AboutFormWindow> CreateAboutFormWindow(AboutFormEvents& events) = 0;
 };
 

@@ -20,6 +20,7 @@
 #include "interop/addin_state.h"
 #include "interop/host_error.h"
 #include "interop/platform.h"
+#include "support/deployment.h"
 #include "tracking/excel_windows.h"
 #include "tracking/sync_timer.h"
 
@@ -46,10 +47,41 @@ void Form_Tab::SetExcelApp(const std::shared_ptr<excel::Application>& app) {
 
 void Form_Tab::Show() {
     if (!window_) {
-        window_ = Plat().CreateTabFormWindow(*this);
+        window_ = CreateWindowWithControl();
+        if (!window_) return;
         Form_Load();
     }
     if (docked_) window_->Show();
+}
+
+// A window whose control cannot be created would dock an empty row into
+// Excel: the control is repaired once, and without it there is no window.
+std::unique_ptr<TabFormWindow> Form_Tab::CreateWindowWithControl() {
+    AddinState& s = State();
+    if (s.TabControlUnavailable) return nullptr;
+    std::unique_ptr<TabFormWindow> window;
+    step([&] { window = Plat().CreateTabFormWindow(*this, s.TabControlModule); });
+    if (window && window->HasTabControl()) return window;
+
+    if (!s.TabControlRepairTried) {
+        s.TabControlRepairTried = true;
+        window.reset();
+        const std::optional<std::wstring> module = RepairTabControl([&](const std::wstring& candidate) {
+            window.reset();
+            step([&] { window = Plat().CreateTabFormWindow(*this, candidate); });
+            return window && window->HasTabControl();
+        });
+        if (module) {
+            s.TabControlModule = *module;
+            return window;
+        }
+    }
+
+    s.TabControlUnavailable = true;
+    window.reset();
+    // No bar of ours is left in Excel either.
+    step([&] { Required(Required(Required(oHostApp_).CommandBars()).Item(kHostBarName)).Delete(); });
+    return nullptr;
 }
 
 void Form_Tab::Unload() {

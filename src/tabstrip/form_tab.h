@@ -59,6 +59,7 @@ public:
     std::wstring sLastItemCaption;
 
 private:
+    std::unique_ptr<TabFormWindow> CreateWindowWithControl();
     // Steps 1 to 5 of the rebuild, shared by Form_Load and UpdateMenu.
     void FillTabs(tab::TabControl& tabs);
     // While Excel edits text: the switch to tab c through the Window menu.

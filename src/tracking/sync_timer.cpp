@@ -75,6 +75,9 @@ void Tick() {
     assign(excelVisible, [&] { return app->Visible(); });
     if (!excelVisible) return;
 
+    // Without a tab control there is no strip to keep true.
+    if (s.TabControlUnavailable) return;
+
     // 2. Edit guard: a Window-menu switch is still waiting for Excel. Once
     //    Excel and the strip agree it is over, or the next editing session
     //    would find it still pending (no popup on a right click).

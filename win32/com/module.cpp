@@ -7,9 +7,9 @@
 #include <atomic>
 #include <map>
 #include <memory>
-#include <mutex>
 
 #include "platform/win32_platform.h"
+#include "support/critical_section.h"
 
 namespace tarnwick::win32::module {
 
@@ -22,7 +22,7 @@ std::atomic<long> g_locks{0};
 // Platforms live in a module-wide table rather than in thread_local storage:
 // the DLL may be unloaded while Excel's thread goes on, and thread-exit
 // destructors of an unloaded module must not run.
-std::mutex g_threadsLock;
+CriticalSection g_threadsLock;
 std::map<DWORD, std::unique_ptr<Win32Platform>> g_threads;
 
 }  // namespace
@@ -41,7 +41,7 @@ void StartThread() noexcept {
         const DWORD thread = ::GetCurrentThreadId();
         bool firstOnThread = false;
         {
-            std::lock_guard lock(g_threadsLock);
+            Locked lock(g_threadsLock);
             auto& platform = g_threads[thread];
             if (!platform) {
                 platform = std::make_unique<Win32Platform>(g_instance);
@@ -56,7 +56,7 @@ void StartThread() noexcept {
 
 void Shutdown() noexcept {
     try {
-        std::lock_guard lock(g_threadsLock);
+        Locked lock(g_threadsLock);
         g_threads.clear();
     } catch (...) {
     }

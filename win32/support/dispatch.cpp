@@ -2,9 +2,10 @@
 
 #include <atomic>
 #include <map>
-#include <mutex>
 #include <utility>
 #include <vector>
+
+#include "support/critical_section.h"
 
 namespace tarnwick::win32 {
 
@@ -100,7 +101,7 @@ TypeKey KeyOf(IDispatch* object) {
     return key;
 }
 
-std::mutex g_cacheLock;
+CriticalSection g_cacheLock;
 std::map<std::pair<TypeKey, std::wstring>, DISPID> g_cache;
 
 DISPID LookUp(IDispatch* object, const wchar_t* name) {
@@ -165,7 +166,7 @@ Variant Invoke(IDispatch* object, const wchar_t* name, WORD flags, std::initiali
     auto key = std::make_pair(KeyOf(object), std::wstring(name));
     std::optional<DISPID> cached;
     {
-        std::lock_guard lock(g_cacheLock);
+        Locked lock(g_cacheLock);
         if (auto it = g_cache.find(key); it != g_cache.end()) cached = it->second;
     }
     DISPID id = cached ? *cached : LookUp(object, name);
@@ -184,7 +185,7 @@ Variant Invoke(IDispatch* object, const wchar_t* name, WORD flags, std::initiali
     }
     if (FAILED(hr)) ThrowHr(ErrorOf(hr, info));
     {
-        std::lock_guard lock(g_cacheLock);
+        Locked lock(g_cacheLock);
         g_cache[key] = id;
     }
     return result;
@@ -194,7 +195,7 @@ long NameLookupCount() { return g_nameLookups.load(); }
 void ResetNameLookupCount() { g_nameLookups = 0; }
 
 void ClearDispIdCache() {
-    std::lock_guard lock(g_cacheLock);
+    Locked lock(g_cacheLock);
     g_cache.clear();
 }
 

@@ -201,7 +201,7 @@ TEST(SimPlatform, TabFormDocksMaximisedAndDiesWithItsWindow) {
     World world;
     Platform& p = world.platform();
     FormEvents events;
-    auto form = p.CreateTabFormWindow(events);
+    auto form = p.CreateTabFormWindow(events, L"");
     const WindowHandle h = form->hWnd();
     EXPECT_FALSE(p.IsWindowVisible(h));
     EXPECT_NE(p.GetWindowLongA(h, win::GWL_STYLE) & static_cast<int32_t>(win::WS_CAPTION), 0);
@@ -229,7 +229,7 @@ TEST(SimPlatform, TabFormDocksMaximisedAndDiesWithItsWindow) {
 TEST(SimPlatform, TabClicksRaiseTheControlsEventsInOrder) {
     World world;
     FormEvents events;
-    auto form = world.platform().CreateTabFormWindow(events);
+    auto form = world.platform().CreateTabFormWindow(events, L"");
     auto tabs = form->TabSeclect();
     tabs->RemoveAll();
     tabs->ItemCount(3);

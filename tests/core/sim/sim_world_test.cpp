@@ -50,7 +50,7 @@ TEST(SimWorld, ObjectsOfAGoneEntityFailEveryCall) {
                  void TabSeclect_SelectedChanged(const std::shared_ptr<tab::TabItem>&) override {}
                  void TabSeclect_MouseUp(int16_t, int16_t, float, float) override {}
              } events;
-             std::shared_ptr<TabFormWindow> form = w.platform().CreateTabFormWindow(events);
+             std::shared_ptr<TabFormWindow> form = w.platform().CreateTabFormWindow(events, L"");
              std::shared_ptr<tab::TabItem> item = form->TabSeclect()->Item(0);
              form->TabSeclect()->RemoveAll();
              return [form, item] { item->Selected(true); };

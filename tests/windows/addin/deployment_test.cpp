@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include <thread>
+#include <type_traits>
 
 #include "addin_harness.h"
 #include "fake_excel.h"
@@ -34,11 +34,16 @@ void ForgetControl() {
 // start is played on a fresh apartment thread.
 template <class F>
 void OnNewThread(F&& body) {
-    std::thread([&] {
+    auto run = [](void* context) -> DWORD {
         ::OleInitialize(nullptr);
-        body();
+        (*static_cast<std::remove_reference_t<F>*>(context))();
         ::OleUninitialize();
-    }).join();
+        return 0;
+    };
+    HANDLE thread = ::CreateThread(nullptr, 0, run, &body, 0, nullptr);
+    ASSERT_TRUE(thread);
+    ::WaitForSingleObject(thread, INFINITE);
+    ::CloseHandle(thread);
 }
 
 // What the two starts left behind, recorded before any other test can load
