@@ -3,10 +3,12 @@
 //
 // Choices where Excel leaves room: after a close, the most recently active
 // workbook that still shows a window becomes active; the Window menu lists
-// the visible windows in workbook order; bar and control names compare
-// without regard to case, as Office's do; so do workbook names in Item.
+// the visible windows in workbook order unless a test sets another; bar and
+// control names compare without regard to case, as Office's do; so do
+// workbook names in Item.
 #include <algorithm>
 #include <cwctype>
+#include <tuple>
 #include <stdexcept>
 
 #include "interop/addin_state.h"
@@ -151,6 +153,7 @@ public:
     void Activate() override {
         World& world = Enter("Workbook.Activate");
         Check();
+        world.RefuseWhileEditing();
         if (std::none_of(wb_->windows.begin(), wb_->windows.end(), [](const auto& w) { return w->visible; }))
             throw HostError(hr::E_FAIL_);  // a workbook whose windows are all hidden cannot be activated
         world.Activate(wb_, true);
@@ -445,7 +448,11 @@ public:
         Enter("Application.CommandBars");
         return std::make_shared<CommandBarsPort>(link_);
     }
-    void ScreenUpdating(bool value) override { Enter("Application.ScreenUpdating").screenUpdating_ = value; }
+    void ScreenUpdating(bool value) override {
+        World& world = Enter("Application.ScreenUpdating");
+        world.RefuseWhileEditing();
+        world.screenUpdating_ = value;
+    }
     std::shared_ptr<excel::Application> GetApplication() override {
         Enter("Application.Application");
         return std::make_shared<ApplicationPort>(link_);
@@ -640,8 +647,24 @@ std::shared_ptr<WorkbookModel> World::RequireWorkbook(const std::wstring& name) 
     return wb;
 }
 
-std::wstring World::CaptionOf(const WorkbookModel& wb, size_t windowIndex) const {
-    std::wstring name = showExtensions_ ? wb.name : BaseName(wb.name);
+bool World::Editing() const {
+    const WindowModel* w = Win(focus_);
+    return w != nullptr && IsEditWindowClass(w->className);
+}
+
+void World::RefuseWhileEditing() const {
+    constexpr int32_t kRefusedWhileEditing = static_cast<int32_t>(0x800A03ECu);
+    if (editModeRefusal_ && Editing()) throw HostError(kRefusedWhileEditing);
+}
+
+void World::SetBarWindowsLate(bool late) {
+    barWindowsLate_ = late;
+    if (!late)
+        for (auto& bar : std::vector<std::shared_ptr<BarModel>>(bars_)) UpdateBarWindow(bar);
+}
+
+std::wstring World::CaptionOf(const WorkbookModel& wb, size_t windowIndex, bool fullName) const {
+    std::wstring name = showExtensions_ || fullName ? wb.name : BaseName(wb.name);
     if (wb.windows.size() > 1) name += L":" + std::to_wstring(windowIndex + 1);
     return name;
 }
@@ -724,6 +747,10 @@ std::wstring World::NewWorkbook() {
 
 void World::AddHiddenWorkbook(const std::wstring& fullName) {
     AddWorkbook(fullName, true, false);
+}
+
+void World::OpenHiddenWorkbook(const std::wstring& fullName) {
+    RaiseWorkbookOpen(AddWorkbook(fullName, true, false));
 }
 
 void World::ActivateByUser(const std::wstring& name) {
@@ -931,6 +958,7 @@ void World::UpdateBarWindow(const std::shared_ptr<BarModel>& bar) {
         parent = docks_[bar->position];
     if (shown) {
         if (bar->window == 0 || !IsWindow(bar->window)) {
+            if (barWindowsLate_ && !bar->builtIn) return LayoutExcel();
             bar->window =
                 CreateWindow(L"MsoCommandBar", bar->name, parent, parent != 0 ? 0x56000000u : 0x16000000u, true);
             if (parent == 0) {
@@ -1064,26 +1092,45 @@ void World::RefreshWindowMenu() {
         std::wstring caption;
         std::weak_ptr<WorkbookModel> wb;
     };
-    std::vector<Entry> wanted;
-    int32_t visible = 0;
+    std::vector<Entry> windows;  // caption, then the workbook's name to break ties
+    std::vector<std::wstring> names;
     for (const auto& wb : workbooks_) {
         for (size_t i = 0; i < wb->windows.size(); ++i) {
             if (!wb->windows[i]->visible) continue;
-            ++visible;
-            if (visible > windowMenuLimit_) continue;
-            wanted.push_back(Entry{L"&" + std::to_wstring(visible) + L" " + CaptionOf(*wb, i), wb});
+            windows.push_back(Entry{CaptionOf(*wb, i), wb});
+            names.push_back(wb->name);
         }
     }
-    const bool more = visible > windowMenuLimit_;
+    std::vector<size_t> order(windows.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    if (windowMenuOrder_ == WindowMenuOrder::Reverse) std::reverse(order.begin(), order.end());
+    if (windowMenuOrder_ == WindowMenuOrder::Alphabetical) {
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            return std::tie(windows[a].caption, names[a]) < std::tie(windows[b].caption, names[b]);
+        });
+    }
+    std::vector<Entry> wanted;
+    for (size_t k = 0; k < order.size() && static_cast<int32_t>(k) < windowMenuLimit_; ++k) {
+        std::wstring shown;
+        for (const wchar_t ch : windows[order[k]].caption) shown += ch == L'&' ? std::wstring(L"&&") : std::wstring(1, ch);
+        wanted.push_back(Entry{L"&" + std::to_wstring(k + 1) + L" " + shown, windows[order[k]].wb});
+    }
+    const bool more = static_cast<int32_t>(windows.size()) > windowMenuLimit_;
 
     auto& children = windowMenu_->children;
     std::vector<std::wstring> current;
     for (const auto& c : children)
         if (c->windowListEntry) current.push_back(c->caption);
     std::vector<std::wstring> target;
-    for (const auto& e : wanted) target.push_back(e.caption);
+    std::vector<const WorkbookModel*> books;
+    for (const auto& e : wanted) {
+        target.push_back(e.caption);
+        books.push_back(e.wb.lock().get());
+    }
     if (more) target.push_back(kMoreWindows);
-    if (current == target) return;
+    // Look-alike captions ("&1 a" for a.xls or a.csv) may stand for other workbooks.
+    if (current == target && books == windowMenuBooks_) return;
+    windowMenuBooks_ = books;
 
     for (auto& c : children)
         if (c->windowListEntry) c->alive = false;
@@ -1126,7 +1173,7 @@ void World::OpenWindowList() {
     for (const auto& wb : workbooks_) {
         for (size_t i = 0; i < wb->windows.size(); ++i) {
             if (!wb->windows[i]->visible) continue;
-            record.items.push_back(CaptionOf(*wb, i));
+            record.items.push_back(CaptionOf(*wb, i, true));
             windowListBooks_.push_back(wb);
             if (wb == active_wb_ && i == 0) windowListChosen_ = static_cast<int32_t>(record.items.size());
         }

@@ -163,6 +163,10 @@ struct WindowListDialogRecord {
 
 class PlatformSim;
 
+// The order of the Window menu's numbered entries, which is Office's and not
+// the strip's: the Workbooks collection's, its reverse, or by caption.
+enum class WindowMenuOrder { Workbooks, Reverse, Alphabetical };
+
 class World {
 public:
     World();
@@ -189,6 +193,12 @@ public:
     void ResizeMainWindow(int32_t width, int32_t height);
     void MoveMainWindow(int32_t x, int32_t y);
     void SetDoubleClickTime(uint32_t ms) { doubleClickTime_ = ms; }
+    // While a cell, the formula bar or an edit box is being edited (the focus
+    // is in an "EXCEL<", "EXCEL6" or "EDTBX" window), Excel refuses writes and
+    // methods of its object model with 0x800A03EC; reads still work. On by
+    // default; Office's command bars are not affected.
+    void SetEditModeRefusal(bool on) { editModeRefusal_ = on; }
+    bool Editing() const;
     bool ScreenUpdating() const { return screenUpdating_; }
 
     // ================= Excel: workbooks (the user's actions)
@@ -198,6 +208,8 @@ public:
     std::wstring NewWorkbook();
     // Opened with its only window hidden (an add-in workbook); not activated, no events.
     void AddHiddenWorkbook(const std::wstring& fullName);
+    // Opened hidden by a macro: WorkbookOpen, and no activation follows.
+    void OpenHiddenWorkbook(const std::wstring& fullName);
     void ActivateByUser(const std::wstring& name);
     // The window's close box: WorkbookBeforeClose (Cancel honoured), save
     // prompt when dirty, close, activation of the next visible workbook.
@@ -247,8 +259,10 @@ public:
     const std::vector<std::wstring>& ExecutedCommands() const { return executed_; }
 
     // The Window menu: numbered entries "&1 a.xls" for visible windows, at most
-    // `limit`, then "其他窗口(&M)..." when windows are left out.
+    // `limit`, then "其他窗口(&M)..." when windows are left out. A literal '&'
+    // shows doubled ("&1 R&&D.xls"). The window-list dialog lists full captions.
     void SetWindowMenuLimit(int32_t limit) { windowMenuLimit_ = limit; }
+    void SetWindowMenuOrder(WindowMenuOrder order) { windowMenuOrder_ = order; }
     void SetShowExtensions(bool show) { showExtensions_ = show; }  // false: captions without extension
     std::vector<std::wstring> WindowMenuCaptions();
 
@@ -261,6 +275,10 @@ public:
     void CloseWindowListDialog(bool ok);        // the user presses "确定" or "取消"
     const std::vector<WindowListDialogRecord>& WindowListDialogs() const { return windowLists_; }
     std::shared_ptr<AccessibleSim> WindowListAccessible() const { return windowListTree_; }
+
+    // While on, Office creates no window for a bar it shows (the add-in's own
+    // bars only); turning it off creates the windows it held back.
+    void SetBarWindowsLate(bool late);
 
     // ================= calls and faults
     int32_t CallCount(const std::string& member) const;
@@ -425,7 +443,8 @@ private:
     bool SaveWorkbook(const std::shared_ptr<WorkbookModel>& wb, bool forceDialog);
     void Rename(const std::shared_ptr<WorkbookModel>& wb, const std::wstring& newFullName);
     void SyncWorkbookWindows(const std::shared_ptr<WorkbookModel>& wb);
-    std::wstring CaptionOf(const WorkbookModel& wb, size_t windowIndex) const;
+    std::wstring CaptionOf(const WorkbookModel& wb, size_t windowIndex, bool fullName = false) const;
+    void RefuseWhileEditing() const;
     std::shared_ptr<WorkbookModel> ActiveWorkbook() const;
     void RaiseNewWorkbook(const std::shared_ptr<WorkbookModel>& wb);
     void RaiseWorkbookOpen(const std::shared_ptr<WorkbookModel>& wb);
@@ -504,6 +523,10 @@ private:
     std::vector<PopupShown> popups_;
     std::vector<std::wstring> executed_;
     int32_t windowMenuLimit_ = 9;
+    WindowMenuOrder windowMenuOrder_ = WindowMenuOrder::Workbooks;
+    std::vector<const WorkbookModel*> windowMenuBooks_;  // what the numbered entries stand for
+    bool barWindowsLate_ = false;
+    bool editModeRefusal_ = true;
     bool showExtensions_ = true;
     std::wstring windowListTitle_ = L"激活";
     std::map<std::wstring, uint32_t> itemStates_;

@@ -3,9 +3,14 @@
 //
 // Two pending flags absorb the one activation that follows the add-in's own
 // change (a tab click, a tab just added), so the strip is not rebuilt twice;
-// the batch flag silences the handlers while a batch command runs, and that
-// command rebuilds the strip itself when it ends.
+// each names its workbook, and an activation of another workbook clears it
+// instead: a flag whose activation never came (a hidden workbook opened, a
+// click on the selected tab) must not swallow the user's next switch, which
+// the timer would then undo. The batch flag silences the handlers while a
+// batch command runs, and that command rebuilds the strip itself when it ends.
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "addin/zere_zovave_addin.h"
 #include "interop/addin_state.h"
@@ -26,13 +31,28 @@ bool ExcelShown(const std::shared_ptr<excel::Application>& app) {
     return visible;
 }
 
+void MarkNewWorkbook(AddinState& s, const std::shared_ptr<excel::Workbook>& Wb) {
+    s.NewWorkbookPending = true;
+    s.NewWorkbookName.clear();
+    assign(s.NewWorkbookName, [&] { return Required(Wb).Name(); });
+}
+
+// True when the pending flag stands for this activation: it names the
+// activated workbook, or that workbook's name cannot be read. Either way the
+// flag is spent: one activation, the expected one or the user's, ends it.
+bool Consume(bool& pending, const std::wstring& expected, const std::optional<std::wstring>& activated) {
+    if (!pending) return false;
+    pending = false;
+    return !activated || *activated == expected;
+}
+
 }  // namespace
 
 void ZereZovaveAddin::oEventAppExcel_NewWorkbook(const std::shared_ptr<excel::Workbook>& Wb) {
     try {
         AddinState& s = State();
         if (!ExcelShown(oEventAppExcel_)) return;
-        s.NewWorkbookPending = true;
+        MarkNewWorkbook(s, Wb);
         // The only visible workbook: load the strip, which fills itself.
         if (holds([&] { return CountVisibleWorkbooks() < 2; })) {
             ReloadTabStripForm();
@@ -47,7 +67,7 @@ void ZereZovaveAddin::oEventAppExcel_WorkbookOpen(const std::shared_ptr<excel::W
     try {
         AddinState& s = State();
         if (!ExcelShown(oEventAppExcel_)) return;
-        s.NewWorkbookPending = true;
+        MarkNewWorkbook(s, Wb);
         if (holds([&] { return CountVisibleWorkbooks() < 2; })) {
             // Excel paints the opened file meanwhile; the lock hides the
             // strip appearing and docking.
@@ -65,17 +85,21 @@ void ZereZovaveAddin::oEventAppExcel_WorkbookActivate(const std::shared_ptr<exce
     try {
         AddinState& s = State();
         if (!ExcelShown(oEventAppExcel_)) return;
+        // The click handler tries Window-menu entries and sets the strip itself.
+        if (s.WindowMenuSwitchRunning) return;
+        std::optional<std::wstring> name;
+        assign(name, [&] { return std::optional<std::wstring>(Required(Wb).Name()); });
         // A pending tab click is consumed before a pending new workbook.
-        if (s.TabClickPending) {
-            s.TabClickPending = false;
-            return;
-        }
+        if (Consume(s.TabClickPending, s.TabClickWorkbook, name)) return;
         if (s.BatchCommandRunning) return;
-        if (s.NewWorkbookPending) {
-            s.NewWorkbookPending = false;
+        if (Consume(s.NewWorkbookPending, s.NewWorkbookName, name)) return;
+        // No strip (its last workbook was hidden, then shown again): the
+        // activation of a visible workbook brings it back.
+        if (!Required(s.TabStripForm).IsLoaded()) {
+            if (!holds([] { return CountVisibleWorkbooks() < 1; })) ReloadTabStripForm();
             return;
         }
-        step([&] { Required(s.TabStripForm).UpdateMenu(Required(Wb).Name()); });
+        if (name) step([&] { Required(s.TabStripForm).UpdateMenu(*name); });
     } catch (...) {
     }
 }

@@ -235,7 +235,12 @@ void WorkbookCommands::CloseVisibleWorkbooks(const std::vector<std::shared_ptr<e
         if (!ReadName(*workbookCursor_, name)) continue;
         if (holds([&] { return IsWorkbookVisible(name) && name != kept; })) {
             step([&] { workbookCursor_->Activate(); });
-            ExecuteBuiltIn(excel::ids::Close);
+            // Close acts on the active workbook: when the activation was
+            // refused (Excel is editing a cell) it would close another one,
+            // perhaps the one to keep.
+            bool active = false;
+            step([&] { active = Required(Required(oEventAppExcel_).ActiveWorkbook()).Name() == name; });
+            if (active) ExecuteBuiltIn(excel::ids::Close);
         }
     }
     workbookCursor_.reset();

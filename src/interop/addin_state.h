@@ -25,9 +25,18 @@ struct AddinState {
     std::shared_ptr<excel::CommandBar> TabBarPopup;
     std::shared_ptr<excel::CommandBar> TabBarIIPopup;
 
+    // A pending flag absorbs only the activation of the workbook it names:
+    // an activation of any other workbook is the user's, clears the flag and
+    // is handled as such. So a flag whose activation never came (a click on
+    // the selected tab, a workbook opened hidden) cannot swallow the next one.
     bool TabClickPending = false;
+    std::wstring TabClickWorkbook;
     bool BatchCommandRunning = false;
     bool NewWorkbookPending = false;
+    std::wstring NewWorkbookName;
+    // The click handler is executing Window-menu entries and checks where
+    // each one lands; the activations they raise are its own.
+    bool WindowMenuSwitchRunning = false;
 
     std::uintptr_t SyncTimerId = 0;
     Rect ExcelWindowRect{};

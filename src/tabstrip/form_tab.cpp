@@ -5,10 +5,10 @@
 //
 // When no window of that bar is found (TabBarHostWindow = 0), the form is
 // neither re-parented nor maximised and stays hidden: re-parenting to the
-// desktop would spread a maximised strip over the whole screen. The timer
-// leaves such an undocked form alone (its parenting check only compares
-// with a host that was found), and re-docks it when Excel's width changes
-// or the bar is hidden, as for a docked strip.
+// desktop would spread a maximised strip over the whole screen. Office
+// creates bar windows late, and print preview or full screen recreate them,
+// so the timer repeats the window search on every tick while the form is
+// undocked and docks it once the window is there.
 //
 // The bar is reused from load to load; each load tops it up to four blank
 // disabled buttons instead of adding four more every time.
@@ -186,6 +186,17 @@ void Form_Tab::Form_Load() {
     step([&] { plat.GetWindowRect(Required(oHostApp_).Hwnd(), s.ExcelWindowRect); });
     s.DockedExcelWidth = s.ExcelWindowRect.right - s.ExcelWindowRect.left;
 
+    step([&] { DockIntoHostBar(); });
+
+    step([&] { StartSyncTimerIfStopped(); });
+}
+
+bool Form_Tab::DockIntoHostBar() {
+    AddinState& s = State();
+    Platform& plat = Plat();
+    WindowHandle h = 0;
+    step([&] { h = hWnd(); });
+
     // The bar's window under one of Excel's dock windows; once those are
     // used up the search runs among top-level windows, where a floating bar
     // would be. A failed search ends the walk.
@@ -205,8 +216,7 @@ void Form_Tab::Form_Load() {
         // Maximised, a child fills its host's client area.
         step([&] { plat.ShowWindow(h, win::SW_SHOWMAXIMIZED); });
     }
-
-    step([&] { StartSyncTimerIfStopped(); });
+    return docked_;
 }
 
 void Form_Tab::Form_Resize() {

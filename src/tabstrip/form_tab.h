@@ -28,6 +28,9 @@ public:
     bool IsLoaded() const { return window_ != nullptr; }
     WindowHandle hWnd();  // throws when not loaded
     std::shared_ptr<tab::TabControl> TabSeclect();  // throws when not loaded
+    // Finds the "VodevIzuzod" bar's window (TabBarHostWindow) and puts the
+    // loaded form into it; false while the bar has no window.
+    bool DockIntoHostBar();
 
     // Tab list (a tab is called a menu here).
     void UpdateMenu(const std::wstring& name);
@@ -59,6 +62,8 @@ private:
     std::unique_ptr<TabFormWindow> CreateWindowWithControl();
     // Steps 1 to 5 of the rebuild, shared by Form_Load and UpdateMenu.
     void FillTabs(tab::TabControl& tabs);
+    // While Excel edits text: the switch to tab c through the Window menu.
+    void SwitchThroughWindowMenu(const std::shared_ptr<tab::TabItem>& Item, const std::wstring& c);
 
     std::shared_ptr<excel::Application> oHostApp_;
     std::unique_ptr<TabFormWindow> window_;

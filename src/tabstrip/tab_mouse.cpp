@@ -80,6 +80,17 @@ void Form_Tab::TabSeclect_MouseUp(int16_t Button, int16_t /*Shift*/, float x, fl
             if (!hit) {
                 step([&] { Required(Required(Required(oHostApp_).CommandBars()).Item(kTabBarII)).ShowPopup(); });
             } else {
+                // While Excel edits text it refuses the activation that the
+                // selection makes, and the popup's commands act on the active
+                // workbook: switch through the Window menu first, and offer
+                // no commands unless Excel is on the tab's workbook.
+                bool onTab = true;
+                if (IsEditWindowClass(state.FocusClassName)) {
+                    std::wstring caption;
+                    assign(caption, [&] { return hit->Caption(); });
+                    SwitchThroughWindowMenu(hit, caption);
+                    onTab = holds([&] { return Required(Required(oHostApp_).ActiveWorkbook()).Name() == caption; });
+                }
                 step([&] { hit->Selected(true); });
                 // Commands over several workbooks make no sense with one.
                 if (holds([] { return CountVisibleWorkbooks() == 1; })) {
@@ -100,7 +111,9 @@ void Form_Tab::TabSeclect_MouseUp(int16_t Button, int16_t /*Shift*/, float x, fl
                 } else {
                     SetTabBarEntryEnabled(oHostApp_, kOpenDirPosition, true);
                 }
-                step([&] { Required(Required(Required(oHostApp_).CommandBars()).Item(kTabBar)).ShowPopup(); });
+                if (onTab) {
+                    step([&] { Required(Required(Required(oHostApp_).CommandBars()).Item(kTabBar)).ShowPopup(); });
+                }
             }
         } else if (Button == kLeftButton) {
             std::shared_ptr<tab::TabItem> hit;

@@ -8,10 +8,10 @@
 // changes something ends the tick.
 //
 // While TabBarHostWindow is 0 (the host bar's window was not found at the
-// last docking) the form is left where it is, so its parent cannot be
-// compared with the host; reloading on every tick would only rebuild the
-// strip a hundred times a second. The width and bar checks still re-dock it
-// when Excel's layout changes.
+// last docking) the form's parent cannot be compared with the host, and
+// reloading on every tick would rebuild the strip a hundred times a second:
+// each tick repeats only the window search, and docks the form once Office
+// has created the bar's window.
 #include "tracking/sync_timer.h"
 
 #include <memory>
@@ -47,6 +47,22 @@ void SelectFirstTabNamed(tab::TabControl& tabs, int32_t itemCount, const std::ws
     }
 }
 
+// The first selected tab's caption is the active workbook's name.
+bool SelectionAgrees(Form_Tab& form, excel::Application& app) {
+    bool agree = false;
+    step([&] {
+        const std::shared_ptr<tab::TabControl> tabs = form.TabSeclect();
+        const int32_t count = Required(tabs).ItemCount();
+        for (int32_t i = 0; i < count; ++i) {
+            const std::shared_ptr<tab::TabItem> item = tabs->Item(i);
+            if (!Required(item).Selected()) continue;
+            agree = item->Caption() == Required(app.ActiveWorkbook()).Name();
+            return;
+        }
+    });
+    return agree;
+}
+
 void Tick() {
     AddinState& s = State();
     const std::shared_ptr<excel::Application> app = s.ExcelApp;
@@ -62,10 +78,14 @@ void Tick() {
     // Without a tab control there is no strip to keep true.
     if (s.TabControlUnavailable) return;
 
-    // 2. Edit guard: a Window-menu switch is still waiting for Excel.
+    // 2. Edit guard: a Window-menu switch is still waiting for Excel. Once
+    //    Excel and the strip agree it is over, or the next editing session
+    //    would find it still pending (no popup on a right click).
+    if (s.WindowMenuSwitchRunning) return;
     if (s.WindowMenuSwitchPending &&
         (s.FocusClassName == kEditClassInCell || s.FocusClassName == kEditClassFormulaBar ||
          (s.FocusClassName == kEditClassEditBox && !s.EditBoxSwitched))) {
+        if (SelectionAgrees(*form, *app)) s.WindowMenuSwitchPending = false;
         return;
     }
 
@@ -106,10 +126,17 @@ void Tick() {
         return;
     }
 
-    // 7. Parenting.
-    if (holds([&] {
+    // 7. Parenting; an undocked form is docked once its host has a window.
+    if (s.TabBarHostWindow == 0) {
+        bool docked = false;
+        step([&] { docked = form->IsLoaded() && form->DockIntoHostBar(); });
+        if (docked) {
+            step([&] { form->Show(); });
+            return;
+        }
+    } else if (holds([&] {
             const WindowHandle formHwnd = form->hWnd();
-            return s.TabBarHostWindow != 0 && plat.GetParent(formHwnd) != s.TabBarHostWindow;
+            return plat.GetParent(formHwnd) != s.TabBarHostWindow;
         })) {
         ReloadForm(*form);
         return;
@@ -140,10 +167,13 @@ void Tick() {
     // 10. Nothing selected, or Excel agrees; an unreadable active name ends the tick too.
     if (selectedName.empty()) return;
     std::wstring activeName;
+    bool agree = false;
     if (holds([&] {
             activeName = Required(app->ActiveWorkbook()).Name();
-            return selectedName == activeName;
+            agree = selectedName == activeName;
+            return agree;
         })) {
+        if (agree) s.WindowMenuSwitchPending = false;
         return;
     }
 

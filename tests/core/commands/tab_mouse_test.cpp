@@ -117,8 +117,43 @@ TEST(TabRightClick, WhileEditingWithASwitchPendingOnlyReturnsTheFocus) {
 }
 
 // A user's clicks on the strip and the built-in commands Excel ran for them.
+TEST(TabRightClick, OutsideEditingClearsAPendingSwitch) {
+    auto session = ConnectedWith(kThreeBooks);
+    sim::World& world = session->world();
+    world.FocusWindow(world.DeskWindow());
+    State().WindowMenuSwitchPending = true;
+
+    world.ClickTab(0, kRight);
+    EXPECT_FALSE(State().WindowMenuSwitchPending);
+    ASSERT_EQ(world.PopupsShown().size(), 1u);
+    EXPECT_EQ(world.ActiveWorkbookName(), L"a.xls");
+}
+
+// Excel refuses the activation the selection makes while it edits: the
+// switch goes through the Window menu, so that the popup's commands and the
+// double click's Close act on the tab's workbook.
+TEST(TabMouse, WhileEditingActsOnTheClickedTabsWorkbook) {
+    for (const bool doubleClick : {false, true}) {
+        SCOPED_TRACE(doubleClick ? "double click" : "right click");
+        auto session = ConnectedWith(kThreeBooks);
+        sim::World& world = session->world();
+        world.FocusWindow(world.FormulaBarWindow());
+        world.OnPopup([&](const std::wstring& bar) {
+            if (bar == kTabBar) world.ClickControl(kTabBar, caption::Close);
+        });
+
+        if (doubleClick) {
+            world.DoubleClickTab(0);
+        } else {
+            world.ClickTab(0, kRight);
+        }
+        EXPECT_EQ(world.WorkbookNames(), (std::vector<std::wstring>{L"b.xls", L"c.xls"}));
+        EXPECT_TRUE(world.EscapedExceptions().empty());
+    }
+}
+
 TEST(TabDoubleClick, IsRecognisedOnlyForTwoQuickLeftClicksOnOneTarget) {
-    enum Op { Left, Right, LeftEmpty, Wait };
+    enum Op { Left, Right, Middle, LeftEmpty, Wait };
     struct Action {
         Op op;
         uint32_t arg;  // tab index, or milliseconds to wait
@@ -135,6 +170,7 @@ TEST(TabDoubleClick, IsRecognisedOnlyForTwoQuickLeftClicksOnOneTarget) {
         {"slow clicks", 1000000, {{Left, 0}, {Wait, 500}, {Left, 0}}, {}},
         {"quick clicks on two tabs", 1000000, {{Left, 0}, {Left, 1}}, {}},
         {"a right click in between", 1000000, {{Left, 0}, {Right, 0}, {Left, 0}}, {}},
+        {"a middle click in between", 1000000, {{Left, 0}, {Middle, 0}, {Left, 0}}, {}},
         {"a third quick click starts a new pair", 1000000, {{Left, 1}, {Left, 1}, {Left, 1}}, {L"Close(b.xls)"}},
         {"four quick clicks are two pairs", 1000000, {{Left, 1}, {Left, 1}, {Left, 1}, {Left, 1}},
          {L"Close(b.xls)", L"Close(c.xls)"}},
@@ -156,6 +192,7 @@ TEST(TabDoubleClick, IsRecognisedOnlyForTwoQuickLeftClicksOnOneTarget) {
             switch (a.op) {
                 case Left: world.ClickTab(static_cast<int32_t>(a.arg), kLeft); break;
                 case Right: world.ClickTab(static_cast<int32_t>(a.arg), kRight); break;
+                case Middle: world.ClickTab(static_cast<int32_t>(a.arg), 4); break;
                 case LeftEmpty: world.ClickEmpty(kLeft); break;
                 case Wait: world.Advance(a.arg); break;
             }

@@ -1,6 +1,8 @@
 // Connecting to Excel and disconnecting from it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <optional>
 #include <tuple>
 
@@ -42,16 +44,25 @@ TEST(Connection, ServesOnlyExcel2002And2003) {
 }
 
 TEST(Connection, HiddenExcelStartsOnlyTheTimer) {
-    auto world = MakeExcel({L"C:\\data\\a.xls"});
-    world->SetExcelVisible(false);
-    ZereZovaveAddin addin;
-    Connect(*world, addin);
+    for (const bool unreadable : {false, true}) {
+        SCOPED_TRACE(unreadable ? "Visible cannot be read" : "Excel hidden");
+        auto world = MakeExcel({L"C:\\data\\a.xls"});
+        if (unreadable) {
+            world->FailCall("Application.Visible");
+        } else {
+            world->SetExcelVisible(false);
+        }
+        ZereZovaveAddin addin;
+        Connect(*world, addin);
 
-    EXPECT_EQ(world->TabFormsCreated(), 0);
-    EXPECT_FALSE(world->FindBar(kHostBarName).has_value());
-    ASSERT_EQ(world->LiveTimers().size(), 1u);
-    EXPECT_EQ(State().SyncTimerId, world->LiveTimers()[0]);
-    EXPECT_EQ(world->AppEventSubscriptions(), 1);
+        EXPECT_EQ(world->TabFormsCreated(), 0);
+        EXPECT_FALSE(world->FindBar(kHostBarName).has_value());
+        ASSERT_EQ(world->LiveTimers().size(), 1u);
+        EXPECT_EQ(State().SyncTimerId, world->LiveTimers()[0]);
+        EXPECT_EQ(world->AppEventSubscriptions(), 1);
+        world->ClearFaults();
+        addin.AddinInstance_OnDisconnection();
+    }
 }
 
 TEST(Connection, WithoutVisibleWorkbookShowsNothingAndStartsNoTimer) {
@@ -144,9 +155,15 @@ TEST(Disconnection, TakesEverythingDownAndReleasesEveryReference) {
     ASSERT_EQ(world->InstalledHooks().size(), 1u);
     ASSERT_TRUE(world->FindBar(kHostBarName).has_value());
 
+    world->EnableCallLog(true);
     addin->AddinInstance_OnDisconnection();
 
-    SCOPED_TRACE("hook removed, bar deleted, form unloaded, timer killed");
+    SCOPED_TRACE("hook removed, then bar deleted, then form unloaded with its timer");
+    const std::vector<std::string>& log = world->CallLog();
+    auto at = [&](const char* member) { return std::find(log.begin(), log.end(), member) - log.begin(); };
+    EXPECT_LT(at("Platform.UnhookWindowsHookEx"), at("CommandBar.Delete"));
+    EXPECT_LT(at("CommandBar.Delete"), at("Platform.KillTimer"));
+    EXPECT_LT(at("Platform.KillTimer"), static_cast<std::ptrdiff_t>(log.size()));
     EXPECT_TRUE(world->InstalledHooks().empty());
     EXPECT_FALSE(world->FindBar(kHostBarName).has_value());
     EXPECT_EQ(world->LiveFormWindows(), 0);

@@ -201,6 +201,32 @@ TEST(Docking, WithoutTheHostWindowTheFormStaysHiddenAndTheTimerIdles) {
     EXPECT_TRUE(world->Window(world->TabFormWindow())->visible);
 }
 
+// Office creates bar windows late (and recreates them after print preview):
+// the tick keeps looking for the host's window and docks the strip once it is
+// there, without reloading the form meanwhile.
+TEST(Docking, StripDocksOnceTheHostBarGetsItsWindow) {
+    auto world = MakeExcel(kThreeBooks);
+    world->SetBarWindowsLate(true);
+    ZereZovaveAddin addin;
+    Connect(*world, addin);
+    ASSERT_EQ(State().TabBarHostWindow, 0u);
+    const int32_t formsBefore = world->TabFormsCreated();
+    for (int i = 0; i < 20; ++i) world->Tick();
+    EXPECT_EQ(world->TabFormsCreated(), formsBefore);
+    EXPECT_FALSE(world->Window(world->TabFormWindow())->visible);
+
+    world->SetBarWindowsLate(false);
+    world->Tick();
+    const auto bar = world->FindBar(kHostBarName);
+    ASSERT_TRUE(bar.has_value());
+    EXPECT_NE(bar->window, 0u);
+    EXPECT_EQ(State().TabBarHostWindow, bar->window);
+    EXPECT_EQ(world->Window(world->TabFormWindow())->parent, bar->window);
+    EXPECT_TRUE(world->Window(world->TabFormWindow())->visible);
+    EXPECT_EQ(world->TabFormsCreated(), formsBefore);
+    EXPECT_TRUE(world->EscapedExceptions().empty());
+}
+
 TEST(Docking, FloatingHostBarIsFoundAmongTopLevelWindows) {
     auto world = MakeExcel(kThreeBooks);
     // A floating "VodevIzuzod" window outside Excel's dock windows.

@@ -152,7 +152,9 @@ std::shared_ptr<excel::Application> WithoutWindowMenu(std::shared_ptr<excel::App
 }
 
 // With no way through the menu, the click falls back to activating the
-// workbook through the object model; nothing is left pending or locked.
+// workbook through the object model, which Excel refuses while it edits;
+// the tick makes the switch once the focus is back in Excel's main window.
+// Nothing is left pending or locked.
 TEST(HostileWindowMenu, ClickWhileEditingGetsThroughWhateverTheMenuHolds) {
     struct Case {
         const char* label;
@@ -179,15 +181,15 @@ TEST(HostileWindowMenu, ClickWhileEditingGetsThroughWhateverTheMenuHolds) {
 
         excel.Entry("click", [&] { world.ClickTab(0); });
         EXPECT_EQ(WindowSwitchCommands(world), c.switches);
-        EXPECT_EQ(world.ActiveWorkbookName(), L"a.xls");
+        EXPECT_EQ(world.ActiveWorkbookName(), c.switches.empty() ? L"c.xls" : L"a.xls");
         EXPECT_EQ(State().WindowMenuSwitchPending, !c.switches.empty());
-        if (c.switches.empty()) {
-            EXPECT_FALSE(State().TabClickPending) << "the activation was not taken as the click's";
-        }
         excel.ExpectAtRest("after the click");
 
         excel.Entry("ticks", [&] { excel.Settle(); });
         EXPECT_EQ(world.SelectedTab(), 0);
+        EXPECT_EQ(world.ActiveWorkbookName(), L"a.xls");
+        EXPECT_FALSE(State().TabClickPending);
+        EXPECT_FALSE(State().WindowMenuSwitchPending);
         excel.ExpectAtRest("after the ticks");
     }
 }
@@ -206,8 +208,10 @@ TEST(HostileWindowMenu, UnreadableEntriesAreNotExecuted) {
     excel.Entry("click", [&] { world.ClickTab(0); });
     EXPECT_FALSE(Contains(world.ExecutedCommands(), L"NewWindow"));
     EXPECT_EQ(world.WindowCaptions(L"b.xls").size(), 1u) << "a window was added";
-    EXPECT_EQ(world.ActiveWorkbookName(), L"a.xls");
+    EXPECT_EQ(world.ActiveWorkbookName(), L"b.xls") << "Excel refuses the activation while it edits";
     excel.ExpectAtRest("after the click");
+    excel.Entry("ticks", [&] { excel.Settle(); });
+    EXPECT_EQ(world.ActiveWorkbookName(), L"a.xls");
 }
 
 // ---------------------------------------------------------------- the window-list dialog

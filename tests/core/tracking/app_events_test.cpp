@@ -100,6 +100,7 @@ TEST(AppEvents, BatchCommandSilencesHandlersAndLeavesThePendingFlags) {
     sim::World& world = excel->world;
     AddinState& s = State();
     s.NewWorkbookPending = true;
+    s.NewWorkbookName = L"b.xls";
     s.BatchCommandRunning = true;
     world.ResetCallCounts();
 
@@ -122,7 +123,9 @@ TEST(AppEvents, PendingTabClickIsConsumedBeforePendingNewWorkbook) {
     auto excel = ExcelWith({kBookA, kBookB});
     AddinState& s = State();
     s.TabClickPending = true;
+    s.TabClickWorkbook = L"a.xls";
     s.NewWorkbookPending = true;
+    s.NewWorkbookName = L"b.xls";
 
     excel->world.ActivateByUser(L"a.xls");
     EXPECT_FALSE(s.TabClickPending);

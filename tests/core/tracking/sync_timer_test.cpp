@@ -2,6 +2,7 @@
 // there is nothing to repair.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -239,6 +240,72 @@ TEST(SyncTimer, UndockedStripIsNotReloadedOnEveryTick) {
     world.ResizeMainWindow(1000, 768);
     world.Tick();
     EXPECT_NE(State().TabBarHostWindow, 0u);
+}
+
+// A pending flag whose activation never comes must not absorb the user's
+// next switch: the tick would then take Excel back to the selected tab.
+TEST(SyncTimer, NoUserSwitchIsUndoneByAFlagWhoseActivationNeverCame) {
+    struct Case {
+        const char* what;
+        std::function<void(Session&)> run;
+    };
+    const Case cases[] = {
+        {"a click on the selected tab", [](Session& e) { e.world.ClickTab(1); }},
+        {"a workbook opened hidden", [](Session& e) { e.world.OpenHiddenWorkbook(L"C:\\data\\tools.xls"); }},
+        {"a click on the selected tab while editing",
+         [](Session& e) {
+             e.EditInFormulaBar();
+             e.world.ClickTab(1);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session excel({kBookA, kBookB});
+        c.run(excel);
+        excel.Settle();
+        ASSERT_EQ(excel.world.ActiveWorkbookName(), L"b.xls");
+
+        excel.world.ActivateByUser(L"a.xls");
+        excel.Settle();
+        EXPECT_EQ(excel.world.ActiveWorkbookName(), L"a.xls");
+        EXPECT_EQ(excel.world.SelectedTab(), 0);
+    }
+}
+
+TEST(SyncTimer, HidingAndShowingTheOnlyWorkbookBringsTheStripBack) {
+    Session excel({kBookA});
+    sim::World& world = excel.world;
+    world.SetWindowVisible(L"a.xls", 1, false);
+    excel.Settle();
+    ASSERT_EQ(world.TabFormWindow(), 0u);
+
+    world.SetWindowVisible(L"a.xls", 1, true);
+    excel.Settle();
+    EXPECT_EQ(world.TabCaptions(), Captions{L"a.xls"});
+    EXPECT_EQ(world.SelectedTab(), 0);
+    EXPECT_NE(State().TabBarHostWindow, 0u);
+    EXPECT_EQ(world.LiveTimers().size(), 1u);
+}
+
+// Once Excel has made the switch the strip asked for, it is over: a right
+// click in a later editing session opens its menu again.
+TEST(SyncTimer, AWindowMenuSwitchEndsOnceExcelAndTheStripAgree) {
+    for (const bool stillEditing : {false, true}) {
+        SCOPED_TRACE(stillEditing ? "the focus goes back to the formula bar" : "the focus stays in Excel");
+        Session excel({kBookA, kBookB});
+        sim::World& world = excel.world;
+        excel.EditInFormulaBar();
+        world.ClickTab(0);
+        ASSERT_EQ(world.ActiveWorkbookName(), L"a.xls");
+        if (stillEditing) excel.EditInFormulaBar();
+        world.Tick();
+        EXPECT_FALSE(State().WindowMenuSwitchPending);
+
+        excel.EditInFormulaBar();
+        world.ClickTab(1, 2);
+        EXPECT_EQ(world.PopupsShown().size(), 1u);
+        EXPECT_EQ(world.ActiveWorkbookName(), L"b.xls");
+    }
 }
 
 TEST(SyncTimer, TimerStartedWhileExcelWasHiddenDocksTheStripOnceExcelShows) {

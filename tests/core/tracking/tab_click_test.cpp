@@ -49,8 +49,10 @@ TEST(TabClick, OutsideEditingOnlyTheThreeFieldsChange) {
     EXPECT_EQ(s.DialogItemPattern, L"unchanged");
     EXPECT_EQ(s.DialogItemOccurrence, 7);
     EXPECT_EQ(s.SyncTimerId, timer);
+    EXPECT_EQ(s.TabClickWorkbook, L"a.xls");
     EXPECT_EQ(world.CallCount("CommandBars.FindControl"), 0) << "the Window menu is not touched";
-    EXPECT_EQ(world.TotalCalls(), world.CallCount("TabItem.Caption"));
+    EXPECT_EQ(world.TotalCalls(), world.CallCount("TabItem.Caption") + world.CallCount("Application.ActiveWorkbook") +
+                                      world.CallCount("Workbook.Name"));
 }
 
 TEST(TabClick, WhileEditingTheWorkbooksWindowMenuEntryIsExecuted) {
@@ -62,7 +64,7 @@ TEST(TabClick, WhileEditingTheWorkbooksWindowMenuEntryIsExecuted) {
     EXPECT_EQ(WindowMenuCommands(world), Captions{L"WindowMenu(&1 a.xls)"});
     EXPECT_EQ(world.ActiveWorkbookName(), L"a.xls");
     EXPECT_TRUE(State().WindowMenuSwitchPending);
-    EXPECT_TRUE(State().TabClickPending);
+    EXPECT_FALSE(State().TabClickPending) << "the menu made the activation: none is left to absorb";
     EXPECT_EQ(State().DialogItemOccurrence, 0);
 
     SCOPED_TRACE("the ticks that follow leave the strip on the clicked workbook");
@@ -73,26 +75,72 @@ TEST(TabClick, WhileEditingTheWorkbooksWindowMenuEntryIsExecuted) {
     EXPECT_TRUE(world.EscapedExceptions().empty());
 }
 
-TEST(TabClick, WorkbooksDifferingOnlyInExtensionAreToldApartByTheWindowsToTheRight) {
-    struct Case {
+// Look-alikes in the menu ("&1 a", "&2 a" for a.xls and a.csv) in whatever
+// order Office lists them: the click ends on the clicked workbook.
+TEST(TabClick, WorkbooksDifferingOnlyInExtensionEndOnTheClickedOneInAnyMenuOrder) {
+    struct Order {
         const char* what;
-        int32_t tab;
-        std::wstring entry;
-        int32_t occurrence;
+        sim::WindowMenuOrder order;
     };
-    const std::vector<Case> cases = {
-        {"a.xls: a.csv lies to its right", 0, L"WindowMenu(&2 a)", 1},
-        {"a.csv: nothing alike to its right", 1, L"WindowMenu(&1 a)", 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Session excel({L"C:\\data\\a.xls", L"C:\\data\\a.csv", kBookB});
-        excel.world.SetShowExtensions(false);
+    const Order orders[] = {{"Workbooks order", sim::WindowMenuOrder::Workbooks},
+                            {"reverse order", sim::WindowMenuOrder::Reverse},
+                            {"alphabetical", sim::WindowMenuOrder::Alphabetical}};
+    for (const Order& o : orders) {
+        for (const int32_t limit : {9, 0}) {
+            for (const int32_t tab : {0, 1}) {
+                SCOPED_TRACE(std::string(o.what) + (limit == 0 ? ", through the dialog" : "") +
+                             (tab == 0 ? ": a.xls" : ": a.csv"));
+                Session excel({L"C:\\data\\a.xls", L"C:\\data\\a.csv", kBookB});
+                sim::World& world = excel.world;
+                world.SetShowExtensions(false);
+                world.SetWindowMenuOrder(o.order);
+                world.SetWindowMenuLimit(limit);
+                excel.EditInFormulaBar();
+                world.ResetCallCounts();
+
+                world.ClickTab(tab);
+                const std::wstring clicked = tab == 0 ? L"a.xls" : L"a.csv";
+                EXPECT_EQ(world.ActiveWorkbookName(), clicked);
+                EXPECT_EQ(excel.Rebuilds(), 0) << "trial activations are the click's own";
+                excel.Settle();
+                EXPECT_EQ(world.ActiveWorkbookName(), clicked);
+                EXPECT_EQ(world.SelectedTab(), tab);
+                EXPECT_FALSE(State().WindowMenuSwitchPending);
+                EXPECT_TRUE(world.EscapedExceptions().empty());
+            }
+        }
+    }
+}
+
+// When no entry leads to the clicked workbook (here one whose only window
+// is hidden, so the menu lists only its look-alikes), Excel goes back to the
+// one it had: the click never ends on a third workbook.
+TEST(TabClick, WithNoEntryOfItsOwnTheClickStaysOnTheActiveWorkbook) {
+    Session excel({L"C:\\data\\a.xls", L"C:\\data\\a.csv", kBookB});
+    sim::World& world = excel.world;
+    world.SetShowExtensions(false);
+    world.AddHiddenWorkbook(L"C:\\data\\a.txt");
+    excel.Item(0)->Caption(L"a.txt");
+    excel.EditInFormulaBar();
+
+    world.ClickTab(0);
+    EXPECT_EQ(WindowMenuCommands(world).size(), 3u) << "both look-alikes tried, then b.xls again";
+    EXPECT_EQ(world.ActiveWorkbookName(), L"b.xls");
+    EXPECT_TRUE(world.EscapedExceptions().empty());
+}
+
+TEST(TabClick, AmpersandsInNamesAreDoubledInTheMenuAndNotInTheDialog) {
+    for (const int32_t limit : {9, 0}) {
+        SCOPED_TRACE(limit == 0 ? "through the dialog" : "through the menu");
+        Session excel({L"C:\\data\\R&D.xls", kBookB});
+        excel.world.SetWindowMenuLimit(limit);
         excel.EditInFormulaBar();
 
-        excel.world.ClickTab(c.tab);
-        EXPECT_EQ(WindowMenuCommands(excel.world), Captions{c.entry});
-        EXPECT_EQ(State().DialogItemOccurrence, c.occurrence);
+        excel.world.ClickTab(0);
+        EXPECT_EQ(excel.world.ActiveWorkbookName(), L"R&D.xls");
+        if (limit != 0) {
+            EXPECT_EQ(WindowMenuCommands(excel.world), Captions{L"WindowMenu(&1 R&&D.xls)"});
+        }
     }
 }
 
@@ -221,8 +269,8 @@ TEST(TabClick, ReclickInAnEditBoxIsAnOrdinaryClick) {
     bool cancel = false;
     excel.Form().TabSeclect_BeforeItemClick(excel.Item(0), cancel);
     EXPECT_NE(State().SyncTimerId, 0u);
-    EXPECT_TRUE(State().TabClickPending);
     EXPECT_TRUE(Executed(world, L"WindowMenu(&1 a.xls)"));
+    EXPECT_EQ(world.ActiveWorkbookName(), L"a.xls");
 }
 
 TEST(TabClick, NothingEscapesAClickWhileEditingWhateverFails) {

@@ -40,6 +40,16 @@ ULONG Tracked::ReleaseTracked() {
   return static_cast<ULONG>(left);
 }
 
+namespace {
+// Puts and methods of Excel's own objects; Office's command bars still work.
+bool RefusedWhileEditing(const wchar_t* typeName, const Member& m, bool put) {
+  static const wchar_t* const kExcelTypes[] = {L"Application", L"Workbooks", L"Workbook", L"Windows", L"Window"};
+  bool excel = false;
+  for (const wchar_t* t : kExcelTypes) excel = excel || wcscmp(t, typeName) == 0;
+  return excel && (put || wcscmp(m.name, L"Activate") == 0);
+}
+}  // namespace
+
 // ---------------------------------------------------------------- Request
 
 Request::Request(const Member& m, DISPPARAMS* params, WORD flags, VARIANT* result, EXCEPINFO* ei)
@@ -321,6 +331,9 @@ STDMETHODIMP DispObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPA
       return hr;
     }
     if (zombie) return r.Error(0x800A01A8, L"Object required");
+    if (host_->opt.editModeRefusal && RefusedWhileEditing(typeName_, *m, r.put()) && host_->Editing()) {
+      return r.Error(0x800A03EC, L"Excel is editing a cell");
+    }
     if (host_->failNext > 0 || !host_->failures.empty()) {
       if (host_->ShouldFail(fullName(), &hr)) {
         return hr == DISP_E_EXCEPTION ? r.Error(E_FAIL, L"Injected failure") : hr;

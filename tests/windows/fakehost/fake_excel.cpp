@@ -175,7 +175,6 @@ void FakeExcel::DeleteBar(const std::wstring& name) {
 bool FakeExcel::ClickControl(const std::wstring& bar, const std::wstring& caption) {
   CommandBarObject* b = impl_->FindBar(bar);
   if (!b) return false;
-  if (b == impl_->FindBar(L"Worksheet Menu Bar")) impl_->RefreshWindowMenu();
   ControlObject* hit = nullptr;
   std::function<void(ControlsObject*)> find = [&](ControlsObject* list) {
     for (ControlObject* c : list->items) {
@@ -203,7 +202,14 @@ void FakeExcel::SetDefaultSaveAsAnswer(std::optional<std::wstring> fullName) {
   impl_->defaultSaveAs = fullName;
   impl_->hasDefaultSaveAs = true;
 }
-void FakeExcel::SetWindowMenuLimit(int entries) { impl_->opt.windowMenuLimit = entries; }
+void FakeExcel::SetWindowMenuLimit(int entries) {
+  impl_->opt.windowMenuLimit = entries;
+  impl_->RefreshWindowMenu();
+}
+void FakeExcel::SetWindowMenuOrder(WindowMenuOrder order) {
+  impl_->opt.windowMenuOrder = order;
+  impl_->RefreshWindowMenu();
+}
 void FakeExcel::SetHideExtensions(bool hide) {
   impl_->opt.hideExtensions = hide;
   impl_->SyncWorkbookWindows();

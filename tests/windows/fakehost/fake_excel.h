@@ -89,6 +89,9 @@ enum BarPosition { kBarLeft = 0, kBarTop = 1, kBarRight = 2, kBarBottom = 3, kBa
 enum class SaveAnswer { Save, DontSave, Cancel };
 enum class Dock { Top, Bottom, Left, Right };
 enum class EditWindow { FormulaBar, InCell };  // "EXCEL6", "EXCEL<"
+// The order of the Window menu's numbered entries, which is Office's and not
+// the strip's: the Workbooks collection's, its reverse, or by caption.
+enum class WindowMenuOrder { Workbooks, Reverse, Alphabetical };
 
 struct Options {
   std::wstring version = L"11.0";
@@ -99,6 +102,11 @@ struct Options {
   std::wstring activateDialogTitle = L"激活";  // or L"活动文档"
   int windowMenuLimit = 9;           // numbered entries listed in the Window menu
   bool hideExtensions = false;       // captions without ".xls", as with Explorer's setting
+  WindowMenuOrder windowMenuOrder = WindowMenuOrder::Workbooks;
+  // While the focus is in an edit window ("EXCEL<", "EXCEL6", "EDTBX"),
+  // Excel refuses puts and methods of its object model with 0x800A03EC;
+  // reads work, and Office's command bars are not affected.
+  bool editModeRefusal = true;
   DWORD dialogTimeoutMs = 5000;      // a modal dialog nobody answers is cancelled
 };
 
@@ -193,7 +201,11 @@ class FakeExcel {
   void SetDefaultSavePromptAnswer(std::optional<SaveAnswer> answer);
   void QueueSaveAsAnswer(std::optional<std::wstring> fullName);  // nullopt = cancel
   void SetDefaultSaveAsAnswer(std::optional<std::wstring> fullName);
+  // The Window menu is a snapshot taken whenever Excel's windows change, as
+  // Office refreshes it; a literal '&' shows doubled ("&1 R&&D.xls"). The
+  // "激活" dialog lists full captions.
   void SetWindowMenuLimit(int entries);
+  void SetWindowMenuOrder(WindowMenuOrder order);
   void SetHideExtensions(bool hide);
   void SetActivateDialogTitle(const std::wstring& title);
   // Fixed accessible state for item `index` (0-based) of the "激活" dialog.

@@ -223,13 +223,22 @@ void Host::SetWindowVisible(WindowObject* w, bool visible) {
   }
 }
 
+// A new or opened workbook is active before Excel reports it, and its
+// activation is reported once, after NewWorkbook or WorkbookOpen: a sink
+// that activates it meanwhile changes nothing.
+static void ReportNewActive(Host* h, WindowObject* w, WindowObject* before) {
+  if (h->ActiveWindow() != w) return;
+  if (before) h->RaiseApp(d::kWorkbookDeactivateEvent, L"WorkbookDeactivate", before->book);
+  h->RaiseApp(d::kWorkbookActivateEvent, L"WorkbookActivate", w->book);
+}
+
 WorkbookObject* Host::NewBook() {
   WindowObject* before = ActiveWindow();
   WorkbookObject* b = AddBook(NextBookName(), L"", true);
-  zorder.push_back(b->windows[0]);
+  zorder.insert(zorder.begin(), b->windows[0]);
   SyncWorkbookWindows();
   RaiseApp(d::kNewWorkbookEvent, L"NewWorkbook", b);
-  SwitchTo(this, b->windows[0], before);
+  ReportNewActive(this, b->windows[0], before);
   return b;
 }
 
@@ -242,10 +251,14 @@ void Host::Open(const std::wstring& fullName, bool hidden) {
   }
   WindowObject* before = ActiveWindow();
   WorkbookObject* b = AddBook(name, path, !hidden);
-  zorder.push_back(b->windows[0]);
+  if (hidden) {
+    zorder.push_back(b->windows[0]);
+  } else {
+    zorder.insert(zorder.begin(), b->windows[0]);
+  }
   SyncWorkbookWindows();
   RaiseApp(d::kWorkbookOpenEvent, L"WorkbookOpen", b);
-  if (!hidden) SwitchTo(this, b->windows[0], before);
+  if (!hidden) ReportNewActive(this, b->windows[0], before);
 }
 
 bool Host::Save(WorkbookObject* book, bool saveAs) {
@@ -370,7 +383,7 @@ HRESULT Host::Execute(ControlObject* c, std::wstring* error) {
       commands.push_back(L"more-windows");
       std::vector<WindowObject*> windows = VisibleWindowsInOrder();
       std::vector<std::wstring> captions;
-      for (WindowObject* w : windows) captions.push_back(w->Caption());
+      for (WindowObject* w : windows) captions.push_back(w->FullCaption());
       std::optional<int> chosen = RunActivateDialog(captions);
       if (chosen && *chosen >= 0 && static_cast<size_t>(*chosen) < windows.size()) {
         WindowObject* w = windows[*chosen];
@@ -439,16 +452,33 @@ void Host::ShowPopup(CommandBarObject* bar) {
   if (popupScript) popupScript(*owner, rec);
 }
 
+bool Host::Editing() const {
+  wchar_t cls[32] = {};
+  HWND focus = GetFocus();
+  if (!focus || !GetClassNameW(focus, cls, 32)) return false;
+  return wcscmp(cls, L"EXCEL<") == 0 || wcscmp(cls, L"EXCEL6") == 0 || wcscmp(cls, L"EDTBX") == 0;
+}
+
 void Host::RefreshWindowMenu() {
+  if (!windowMenu) return;
   struct Entry {
     std::wstring caption;
     WindowObject* target;
   };
-  std::vector<Entry> want;
   std::vector<WindowObject*> windows = VisibleWindowsInOrder();
+  if (opt.windowMenuOrder == WindowMenuOrder::Reverse) std::reverse(windows.begin(), windows.end());
+  if (opt.windowMenuOrder == WindowMenuOrder::Alphabetical) {
+    // Look-alike captions ("a" for a.xls and a.csv) keep the order of their names.
+    std::stable_sort(windows.begin(), windows.end(), [](WindowObject* a, WindowObject* b) {
+      return std::make_pair(a->Caption(), a->FullCaption()) < std::make_pair(b->Caption(), b->FullCaption());
+    });
+  }
+  std::vector<Entry> want;
   size_t listed = std::min<size_t>(windows.size(), static_cast<size_t>(std::max(0, std::min(opt.windowMenuLimit, 9))));
   for (size_t i = 0; i < listed; ++i) {
-    want.push_back({L"&" + std::to_wstring(i + 1) + L" " + windows[i]->Caption(), windows[i]});
+    std::wstring shown;
+    for (wchar_t ch : windows[i]->Caption()) shown += ch == L'&' ? std::wstring(L"&&") : std::wstring(1, ch);
+    want.push_back({L"&" + std::to_wstring(i + 1) + L" " + shown, windows[i]});
   }
   if (windows.size() > listed) want.push_back({kMoreWindows, nullptr});
 
@@ -459,8 +489,9 @@ void Host::RefreshWindowMenu() {
     same = items[fixed + i]->caption == want[i].caption && items[fixed + i]->target == want[i].target;
   }
   // Entries survive as objects while the list is unchanged, so a client can
-  // enumerate and then execute one.
+  // enumerate and then execute one; replaced ones are gone.
   if (same) return;
+  for (size_t i = fixed; i < items.size(); ++i) items[i]->zombie = true;
   items.resize(fixed);
   for (const Entry& e : want) {
     ControlObject* c = NewControl(1, 1);

@@ -91,7 +91,8 @@ class WindowObject : public DispObject {
   bool visible = true;
   HWND hwnd = nullptr;
   int Number() const;
-  std::wstring Caption() const;
+  std::wstring Caption() const;      // as Explorer's extension setting shows it
+  std::wstring FullCaption() const;  // with the extension always
 
  protected:
   const std::vector<Member>& Members() const override;
@@ -251,6 +252,7 @@ struct Host {
   int failNext = 0;
   HRESULT failNextHr = S_OK;
   bool ShouldFail(const std::wstring& member, HRESULT* hr);
+  bool Editing() const;  // the focus is in one of Excel's edit windows
   void Unexpected(const std::wstring& what) { unexpected.push_back(what); }
 };
 

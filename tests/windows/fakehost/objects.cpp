@@ -276,6 +276,12 @@ std::wstring WindowObject::Caption() const {
   return shown;
 }
 
+std::wstring WindowObject::FullCaption() const {
+  std::wstring shown = book->name;
+  if (book->windows.size() > 1) shown += L":" + std::to_wstring(Number());
+  return shown;
+}
+
 const std::vector<Member>& WindowObject::Members() const {
   static const std::vector<Member> m = {
       {L"Visible", d::kVisible, true, {}},
@@ -493,8 +499,6 @@ const std::vector<Member>& ControlsObject::Members() const {
 
 HRESULT ControlsObject::Call(Request& r) {
   Host* h = host_;
-  // The Window menu is rebuilt whenever it is looked at, as when it drops down.
-  if (popup && popup == h->windowMenu) h->RefreshWindowMenu();
   switch (r.member.id) {
     case d::kItem:
     case d::kValue:
@@ -653,7 +657,6 @@ HRESULT ControlObject::Call(Request& r) {
     }
     case d::kControls:
       if (!children) return r.Error(0x800A01B6, L"Object doesn't support this property or method");
-      if (this == h->windowMenu) h->RefreshWindowMenu();
       return r.ReturnObject(children);
   }
   return DISP_E_MEMBERNOTFOUND;

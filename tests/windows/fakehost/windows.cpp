@@ -186,6 +186,7 @@ void Host::SyncWorkbookWindows() {
     if ((*it)->hwnd) SetWindowPos((*it)->hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   UpdateCaption();
+  RefreshWindowMenu();
   Layout();
 }
 

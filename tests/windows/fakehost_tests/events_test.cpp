@@ -5,6 +5,8 @@
 
 #include <olectl.h>
 
+#include <algorithm>
+
 #include "client.h"
 #include "fake_excel.h"
 
@@ -78,6 +80,31 @@ TEST(AppEvents, ArriveInExcelsOrderForEachCommand) {
     EXPECT_EQ(S_OK, sink.Disconnect());
     EXPECT_EQ(0u, sink.refs);
     EXPECT_TRUE(xl.UnexpectedCalls().empty());
+  }
+}
+
+// A sink that activates the new workbook from NewWorkbook or WorkbookOpen,
+// as the add-in's strip does, still sees exactly one activation of it.
+TEST(AppEvents, ANewOrOpenedWorkbookIsActivatedOnce) {
+  for (const bool open : {false, true}) {
+    SCOPED_TRACE(open ? "opened" : "new");
+    FakeExcel xl;
+    Sink sink(fakexl::DIID_AppEvents);
+    ASSERT_EQ(S_OK, sink.Connect(xl.Application()));
+    const std::wstring name = open ? L"a.xls" : L"Book2";
+    sink.onCall = [&] {
+      if (sink.calls.size() != 1) return;
+      Disp book = Obj(Obj(xl.Application(), L"Workbooks").get(), L"Item", {name});
+      Call(book.get(), L"Activate");
+    };
+    if (open) {
+      xl.OpenWorkbook(L"C:\\Data\\a.xls");
+    } else {
+      xl.CreateWorkbook();
+    }
+    EXPECT_EQ(1, std::count(sink.calls.begin(), sink.calls.end(), L"1568:" + name));
+    EXPECT_EQ(name, xl.ActiveWorkbook().value_or(L""));
+    EXPECT_EQ(S_OK, sink.Disconnect());
   }
 }
 

@@ -197,6 +197,29 @@ TEST(References, ObjectsHeldPastTheHostAnswerDisconnected) {
   books.reset();
 }
 
+// While an edit window has the focus, Excel refuses its puts and methods;
+// reads and Office's command bars still work.
+TEST(EditWindows, ExcelRefusesWritesAndMethodsWhileEditing) {
+  for (const bool refusal : {true, false}) {
+    SCOPED_TRACE(refusal ? "refusal on" : "refusal off");
+    fakexl::Options o;
+    o.initialWorkbooks = 2;
+    o.editModeRefusal = refusal;
+    FakeExcel xl(o);
+    xl.FocusEditWindow(fakexl::EditWindow::FormulaBar);
+    Disp book = Obj(Obj(xl.Application(), L"Workbooks").get(), L"Item", {L"Book1"});
+    EXPECT_EQ(L"Book1", Str(book.get(), L"Name"));
+    const HRESULT activate = Call(book.get(), L"Activate");
+    EXPECT_EQ(refusal, FAILED(activate));
+    EXPECT_EQ(refusal ? L"Book2" : L"Book1", xl.ActiveWorkbook().value_or(L""));
+    Disp bars = Obj(xl.Application(), L"CommandBars");
+    Disp entry = Obj(Obj(Obj(bars.get(), L"FindControl", {Arg::Missing(), Arg::I2(30009)}).get(), L"Controls").get(),
+                     L"Item", {L"&2 Book2"});
+    EXPECT_EQ(S_OK, Call(entry.get(), L"Execute"));
+    EXPECT_EQ(L"Book2", xl.ActiveWorkbook().value_or(L""));
+  }
+}
+
 TEST(EditWindows, FocusReachesEachEditClass) {
   FakeExcel xl;
   struct Case {

@@ -29,11 +29,13 @@ std::vector<std::wstring> NumberedEntries(FakeExcel& xl) {
   return out;
 }
 
-fakexl::Options Opts(int books, int limit = 9, bool hideExt = false) {
+fakexl::Options Opts(int books, int limit = 9, bool hideExt = false,
+                     fakexl::WindowMenuOrder order = fakexl::WindowMenuOrder::Workbooks) {
   fakexl::Options o;
   o.initialWorkbooks = books;
   o.windowMenuLimit = limit;
   o.hideExtensions = hideExt;
+  o.windowMenuOrder = order;
   o.dialogTimeoutMs = 1500;
   return o;
 }
@@ -57,6 +59,17 @@ TEST(WindowMenu, ListsVisibleWindowsInOrder) {
       {"hidden windows are left out", Opts(3), [](FakeExcel& xl) { xl.HideWorkbook(L"Book2"); },
        {L"&1 Book1", L"&2 Book3"}},
       {"limit forces the fallback", Opts(3, 1), [](FakeExcel&) {}, {L"&1 Book1", L"其他窗口(&M)..."}},
+      {"reverse order", Opts(3, 9, false, fakexl::WindowMenuOrder::Reverse), [](FakeExcel&) {},
+       {L"&1 Book3", L"&2 Book2", L"&3 Book1"}},
+      {"alphabetical, look-alikes by their names", Opts(0, 9, true, fakexl::WindowMenuOrder::Alphabetical),
+       [](FakeExcel& xl) {
+         xl.OpenWorkbook(L"C:\\b.xls");
+         xl.OpenWorkbook(L"C:\\a.xls");
+         xl.OpenWorkbook(L"C:\\a.csv");
+       },
+       {L"&1 a", L"&2 a", L"&3 b"}},
+      {"a literal ampersand shows doubled", Opts(0), [](FakeExcel& xl) { xl.OpenWorkbook(L"C:\\R&D.xls"); },
+       {L"&1 R&&D.xls"}},
       {"ten windows overflow nine entries", Opts(10), [](FakeExcel&) {},
        {L"&1 Book1", L"&2 Book2", L"&3 Book3", L"&4 Book4", L"&5 Book5", L"&6 Book6", L"&7 Book7", L"&8 Book8",
         L"&9 Book9", L"其他窗口(&M)..."}},
@@ -80,6 +93,23 @@ TEST(WindowMenu, ExecutingAnEntryActivatesItsWorkbook) {
   EXPECT_EQ((std::vector<std::wstring>{L"1569:Book3", L"1568:Book2"}), sink.calls);
   EXPECT_EQ(std::vector<std::wstring>{L"window:&2 Book2"}, xl.Commands());
   sink.Disconnect();
+}
+
+// The entries are a snapshot: the same objects until Excel's windows change,
+// then replaced, and the old ones are gone.
+TEST(WindowMenu, EntriesAreASnapshotUntilTheWindowsChange) {
+  FakeExcel xl(Opts(0, 9, true, fakexl::WindowMenuOrder::Alphabetical));
+  xl.OpenWorkbook(L"C:\\a.xls");
+  xl.OpenWorkbook(L"C:\\a.csv");
+  Disp first = Obj(WindowMenuControls(xl).get(), L"Item", {L"&1 a"});
+  Disp again = Obj(WindowMenuControls(xl).get(), L"Item", {L"&1 a"});
+  EXPECT_EQ(first.get(), again.get());
+  ASSERT_EQ(S_OK, Call(first.get(), L"Execute"));
+  EXPECT_EQ(L"a.csv", xl.ActiveWorkbook().value_or(L"")) << "a.csv sorts before a.xls";
+
+  xl.OpenWorkbook(L"C:\\b.xls");
+  EXPECT_NE(S_OK, Call(first.get(), L"Execute"));
+  EXPECT_EQ(L"b.xls", xl.ActiveWorkbook().value_or(L""));
 }
 
 TEST(WindowMenu, EntryOfASecondWindowActivatesThatWindow) {

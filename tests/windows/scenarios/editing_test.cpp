@@ -122,7 +122,9 @@ TEST_F(Editing, AWorkbookBeyondTheWindowMenuIsChosenInTheWindowListDialog) {
     }
 }
 
-TEST_F(Editing, ARightClickWhileASwitchIsPendingInTheFormulaBarOpensNoMenu) {
+// Once Excel is on the clicked workbook the switch is over, though Excel is
+// still editing: a right click opens the tab's menu again.
+TEST_F(Editing, ARightClickOpensTheMenuOnceTheSwitchIsDone) {
     Session s({.initialWorkbooks = 3});
     s.excel.ActivateWorkbook(L"Book3");
     ASSERT_TRUE(s.WaitForStrip({L"Book1", L"Book2", L"Book3"}, L"Book3"));
@@ -132,15 +134,31 @@ TEST_F(Editing, ARightClickWhileASwitchIsPendingInTheFormulaBarOpensNoMenu) {
     // The add-in hands the focus back to Excel's window after the click;
     // Excel, still editing, keeps it in the formula bar.
     s.excel.FocusEditWindow(fakexl::EditWindow::FormulaBar);
-    s.Pump(50);
-    s.ClickTab(L"Book2", Button::Right);
-    EXPECT_TRUE(s.excel.Popups().empty());
-
-    SCOPED_TRACE("once the focus has left the edit windows the menu opens");
-    s.excel.FocusWindow(BookWindow(s.excel, L"Book2"));
-    s.Pump(50);
+    s.Pump(100);
     s.ClickTab(L"Book2", Button::Right);
     EXPECT_EQ(s.excel.Popups().size(), 1u);
+    EXPECT_EQ(s.excel.ActiveWorkbook(), L"Book2");
+}
+
+// Look-alike and ampersand names while editing, in each order Office may
+// list its Window menu: the click ends on the clicked workbook.
+TEST_F(Editing, LookAlikeAndAmpersandNamesEndOnTheClickedWorkbook) {
+    const fakexl::WindowMenuOrder orders[] = {fakexl::WindowMenuOrder::Workbooks, fakexl::WindowMenuOrder::Reverse,
+                                              fakexl::WindowMenuOrder::Alphabetical};
+    for (const fakexl::WindowMenuOrder order : orders) {
+        SCOPED_TRACE(static_cast<int>(order));
+        Session s({.initialWorkbooks = 0, .hideExtensions = true, .windowMenuOrder = order});
+        for (const wchar_t* file : {L"C:\\d\\a.xls", L"C:\\d\\a.csv", L"C:\\d\\R&D.xls"}) s.excel.OpenWorkbook(file);
+        ASSERT_TRUE(s.WaitForStrip({L"a.xls", L"a.csv", L"R&D.xls"}, L"R&D.xls"));
+        for (const wchar_t* target : {L"a.xls", L"a.csv", L"R&D.xls", L"a.xls"}) {
+            SCOPED_TRACE(target);
+            s.excel.FocusEditWindow(fakexl::EditWindow::FormulaBar);
+            s.ClickTab(target);
+            EXPECT_EQ(s.excel.ActiveWorkbook(), target);
+            EXPECT_TRUE(s.WaitForStrip({L"a.xls", L"a.csv", L"R&D.xls"}, target));
+        }
+        EXPECT_TRUE(s.excel.UnexpectedCalls().empty());
+    }
 }
 
 }  // namespace

@@ -130,6 +130,28 @@ TEST_F(Switching, AHiddenOrDeletedHostBarComesBack) {
     }
 }
 
+// A click on the selected tab makes no activation; the user's next switch
+// by other means must stand.
+TEST_F(Switching, AClickOnTheSelectedTabDoesNotUndoTheNextSwitch) {
+    Session s({.initialWorkbooks = 2});
+    ASSERT_TRUE(s.WaitForStrip({L"Book1", L"Book2"}, L"Book2"));
+    s.ClickTab(L"Book2");
+    s.Pump(50);
+    s.excel.ActivateWorkbook(L"Book1");
+    s.Pump(150);
+    EXPECT_EQ(s.excel.ActiveWorkbook(), L"Book1");
+    EXPECT_TRUE(s.WaitForStrip({L"Book1", L"Book2"}, L"Book1"));
+}
+
+TEST_F(Switching, HidingAndShowingTheOnlyWorkbookBringsTheStripBack) {
+    Session s({.initialWorkbooks = 1});
+    ASSERT_TRUE(s.WaitForStrip({L"Book1"}, L"Book1"));
+    s.excel.HideWorkbook(L"Book1");
+    ASSERT_TRUE(s.WaitForNoStrip());
+    s.excel.ShowWorkbook(L"Book1");
+    EXPECT_TRUE(s.WaitForStrip({L"Book1"}, L"Book1"));
+}
+
 TEST_F(Switching, ClosingTheLastWorkbookRemovesTheStripAndStopsTheTimer) {
     Session s({.initialWorkbooks = 1});
     ASSERT_TRUE(s.WaitForStrip({L"Book1"}));
