@@ -117,13 +117,7 @@ struct RegValue {
     std::vector<uint8_t> data;
 };
 
-namespace file_attr {
-inline constexpr uint32_t ReadOnly = 0x1;
-inline constexpr uint32_t Hidden = 0x2;
-inline constexpr uint32_t System = 0x4;
-inline constexpr uint32_t Directory = 0x10;
-inline constexpr uint32_t Normal = 0x80;
-}  // namespace file_attr
+namespace file_attr = win::file_attribute;
 
 // The about dialog as a script sees it while it is shown modally.
 class AboutDialogSim {

@@ -15,9 +15,6 @@ bool SameTime(const FILETIME& a, const FILETIME& b) {
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
-bool ControlRegistered() { return TabControlRegistered(); }
-void ForgetControl() { ForgetTabControl(); }
-
 // Deployment runs once per thread, before the thread's first object: each
 // start is played on a fresh apartment thread.
 template <class F>
@@ -65,7 +62,7 @@ public:
         Starts& s = g_starts;
 
         ::DeleteFileW(ControlModulePath().c_str());
-        ForgetControl();
+        ForgetTabControl();
         s.prefixCleared = !FileWriteTime(ControlModulePath());
         s.registered = Regsvr32(false).value_or(~0u);
 
@@ -75,7 +72,7 @@ public:
             s.firstCreated = static_cast<bool>(addin);
             if (!addin) return;
             s.fileAfterFirst = ReadFileBytes(ControlModulePath());
-            s.controlRegisteredAfterFirst = ControlRegistered();
+            s.controlRegisteredAfterFirst = TabControlRegistered();
             addin->OnConnection(excel.Application(), 0, nullptr, nullptr);
             excel.PumpUntil([&] { return (s.tabsOnFirst = ReadTabs(excel.BarWindow(L"VodevIzuzod"))).has_value(); },
                             5000);

@@ -23,6 +23,18 @@ std::wstring Lower(std::wstring s) {
     return s;
 }
 
+template <size_t N>
+void ExpectValues(const ExpectedValue (&expected)[N]) {
+    for (const ExpectedValue& e : expected) {
+        SCOPED_TRACE(testing::Message() << "key " << std::string(e.key.begin(), e.key.end()));
+        if (auto* text = std::get_if<std::wstring>(&e.value)) {
+            EXPECT_EQ(RegString(e.root, e.key, e.name), *text);
+        } else {
+            EXPECT_EQ(RegDword(e.root, e.key, e.name), std::get<DWORD>(e.value));
+        }
+    }
+}
+
 TEST(Registration, Regsvr32WritesTheClassProgIdTypeLibraryAndAddinRecord) {
     ASSERT_EQ(Regsvr32(false), 0u);
     const std::wstring clsid = std::wstring(L"CLSID\\") + kClsid;
@@ -36,14 +48,7 @@ TEST(Registration, Regsvr32WritesTheClassProgIdTypeLibraryAndAddinRecord) {
         {HKEY_CURRENT_USER, kAddinKey, L"LoadBehavior", DWORD{3}},
         {HKEY_CURRENT_USER, kAddinKey, L"CommandLineSafe", DWORD{0}},
     };
-    for (const ExpectedValue& e : expected) {
-        SCOPED_TRACE(testing::Message() << "key " << std::string(e.key.begin(), e.key.end()));
-        if (auto* text = std::get_if<std::wstring>(&e.value)) {
-            EXPECT_EQ(RegString(e.root, e.key, e.name), *text);
-        } else {
-            EXPECT_EQ(RegDword(e.root, e.key, e.name), std::get<DWORD>(e.value));
-        }
-    }
+    ExpectValues(expected);
     auto server = RegString(HKEY_CLASSES_ROOT, clsid + L"\\InprocServer32", nullptr);
     ASSERT_TRUE(server);
     EXPECT_EQ(Lower(*server), Lower(AddinDllPath()));
@@ -126,14 +131,7 @@ TEST(Registration, AStandardUserRegistersForThemselvesAndUnregistersAgain) {
          nullptr, L"{00020424-0000-0000-C000-000000000046}"},
         {HKEY_CURRENT_USER, kAddinKey, L"LoadBehavior", DWORD{3}},
     };
-    for (const ExpectedValue& e : expected) {
-        SCOPED_TRACE(testing::Message() << "key " << std::string(e.key.begin(), e.key.end()));
-        if (auto* text = std::get_if<std::wstring>(&e.value)) {
-            EXPECT_EQ(RegString(e.root, e.key, e.name), *text);
-        } else {
-            EXPECT_EQ(RegDword(e.root, e.key, e.name), std::get<DWORD>(e.value));
-        }
-    }
+    ExpectValues(expected);
     for (const wchar_t* library : {L"\\InprocServer32", L""}) {
         const std::wstring key = library[0] ? kUserClsid + library
                                             : kUserClasses + L"TypeLib\\" + kLibId + L"\\1.0\\0\\win32";
