@@ -19,5 +19,28 @@ echo "Installing: ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo_cmd dpkg --add-architecture i386
 fi
-$sudo_cmd apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# A mirror caught mid-sync fails one index and leaves the others usable:
+# the install below says whether what we need is there.
+$sudo_cmd apt-get update -qq || echo "apt-get update reported errors; installing from the indexes it has" >&2
+install() {
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends --allow-downgrades "$@" >/dev/null
+}
+
+# wine32 needs the i386 copy of every Multi-Arch: same library at the amd64
+# copy's version. When the i386 index is older than the amd64 one (a failed
+# index, a mirror mid-sync), those amd64 libraries are brought to the version
+# both architectures offer, and the install is tried again.
+aligned_libraries() {
+  while read -r pkg version; do
+    candidate=$(apt-cache policy "$pkg:i386" 2>/dev/null | awk '/Candidate/{print $2}')
+    [ -n "$candidate" ] && [ "$candidate" != "(none)" ] && [ "$candidate" != "$version" ] || continue
+    case "$pkg" in libapt-pkg*|libpython*|libperl*) continue ;; esac
+    apt-cache madison "$pkg" | awk -v c="$candidate" '$3 == c && /amd64/' | grep -q . && echo "$pkg=$candidate"
+  done < <(dpkg-query -W -f='${Package} ${Version} ${Multi-Arch}\n' | awk '$3 == "same" {print $1, $2}')
+}
+
+if ! install "${missing[@]}"; then
+  echo "Retrying with the amd64 libraries at the i386 index's versions" >&2
+  mapfile -t aligned < <(aligned_libraries)
+  install "${aligned[@]}" "${missing[@]}"
+fi
