@@ -76,6 +76,7 @@ struct WindowModel {
     Rect rect{};
     bool visible = false;
     bool maximized = false;
+    bool enabled = true;  // EnableWindow: false while a modal dialog of its own runs
     bool alive = true;
     std::shared_ptr<AccessibleSim> accessible;
     std::function<void()> onResize;   // a form's Form_Resize

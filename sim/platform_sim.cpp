@@ -221,6 +221,29 @@ bool PlatformSim::IsWindowVisible(WindowHandle hWnd) {
     return w_.Visible(hWnd);
 }
 
+std::wstring PlatformSim::GetWindowTextW(WindowHandle hWnd) {
+    w_.Touch("Platform.GetWindowTextW");
+    const WindowModel* w = w_.Win(hWnd);
+    return w ? w->title.substr(0, 255) : std::wstring();
+}
+
+bool PlatformSim::IsWindowEnabled(WindowHandle hWnd) {
+    w_.Touch("Platform.IsWindowEnabled");
+    const WindowModel* w = w_.Win(hWnd);
+    return w != nullptr && w->enabled;
+}
+
+WindowHandle PlatformSim::GetWindow(WindowHandle hWnd, uint32_t cmd) {
+    w_.Touch("Platform.GetWindow");
+    const WindowModel* w = w_.Win(hWnd);
+    return w != nullptr && cmd == win::GW_OWNER ? w->owner : 0;
+}
+
+std::wstring PlatformSim::GetSystemWindowsDirectoryW() {
+    w_.Touch("Platform.GetSystemWindowsDirectoryW");
+    return w_.systemWindowsDir_;
+}
+
 WindowHandle PlatformSim::SetFocus(WindowHandle hWnd) {
     w_.Touch("Platform.SetFocus");
     if (hWnd != 0 && !w_.IsWindow(hWnd)) return 0;

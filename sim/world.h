@@ -344,6 +344,8 @@ public:
     // ================= files, resources, processes, shell
     void SetSystemDirectory(const std::wstring& dir) { systemDir_ = dir; }
     void SetWindowsDirectory(const std::wstring& dir) { windowsDir_ = dir; }
+    // The machine's; GetWindowsDirectory's differs on a terminal server.
+    void SetSystemWindowsDirectory(const std::wstring& dir) { systemWindowsDir_ = dir; }
     const std::wstring& SystemDirectory() const { return systemDir_; }
     void SetFile(const std::wstring& path, std::vector<uint8_t> bytes, uint32_t attributes = file_attr::Normal);
     // Nothing below this folder can be written, as the system directory for
@@ -571,6 +573,7 @@ private:
     int32_t fileWrites_ = 0;
     std::wstring systemDir_ = L"C:\\WINDOWS\\system32";
     std::wstring windowsDir_ = L"C:\\WINDOWS";
+    std::wstring systemWindowsDir_ = L"C:\\WINDOWS";
     std::wstring appDataDir_ = L"C:\\Documents and Settings\\user\\Application Data";
     std::vector<std::wstring> protectedFolders_;
     std::map<std::pair<std::wstring, int32_t>, std::vector<uint8_t>> resources_;

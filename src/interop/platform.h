@@ -32,6 +32,7 @@ inline constexpr int32_t GWL_HWNDPARENT = -8;
 inline constexpr uint32_t WS_CHILD = 0x40000000;
 inline constexpr uint32_t WS_CAPTION = 0x00C00000;
 inline constexpr uint32_t WS_EX_DLGMODALFRAME = 0x00000001;
+inline constexpr uint32_t GW_OWNER = 4;
 inline constexpr int32_t SW_SHOWNORMAL = 1;
 inline constexpr int32_t SW_SHOWMAXIMIZED = 3;
 inline constexpr int32_t WH_CBT = 5;
@@ -79,6 +80,11 @@ public:
     virtual bool LockWindowUpdate(WindowHandle hWnd) = 0;  // 0 releases the lock
     virtual std::wstring GetWindowTextA(WindowHandle hWnd) = 0;  // 255-character buffer, cut at NUL
     virtual std::wstring GetClassNameA(WindowHandle hWnd) = 0;   // 255-character buffer, cut at NUL
+    // The title as UTF-16, whatever the ANSI code page; 255 characters at most.
+    virtual std::wstring GetWindowTextW(WindowHandle hWnd) = 0;
+    // False while a modal dialog or prompt of the window's own disables it.
+    virtual bool IsWindowEnabled(WindowHandle hWnd) = 0;
+    virtual WindowHandle GetWindow(WindowHandle hWnd, uint32_t cmd) = 0;  // win::GW_OWNER
 
     // --- user32: timers, hooks, mouse
     virtual std::uintptr_t SetTimer(WindowHandle hWnd, std::uintptr_t idEvent, uint32_t elapse, TimerProc proc) = 0;
@@ -93,6 +99,8 @@ public:
     virtual uint32_t GetCurrentThreadId() = 0;
     virtual std::wstring GetSystemDirectoryA() = 0;   // no trailing backslash; any length
     virtual std::wstring GetWindowsDirectoryA() = 0;  // no trailing backslash; any length
+    // The machine's Windows folder; GetWindowsDirectory is per user on a terminal server.
+    virtual std::wstring GetSystemWindowsDirectoryW() = 0;
 
     // --- advapi32 (return codes as Windows gives them)
     virtual int32_t RegOpenKeyA(RegKey root, const std::wstring& subKey, RegKey* result) = 0;

@@ -129,6 +129,16 @@ bool Win32Platform::IsWindowVisible(WindowHandle hWnd) { return ::IsWindowVisibl
 
 WindowHandle Win32Platform::SetFocus(WindowHandle hWnd) { return W(::SetFocus(H(hWnd))); }
 
+std::wstring Win32Platform::GetWindowTextW(WindowHandle hWnd) {
+    wchar_t buffer[256] = {};
+    const int length = ::GetWindowTextW(H(hWnd), buffer, 256);
+    return std::wstring(buffer, static_cast<size_t>(length > 0 ? length : 0));
+}
+
+bool Win32Platform::IsWindowEnabled(WindowHandle hWnd) { return ::IsWindowEnabled(H(hWnd)) != FALSE; }
+
+WindowHandle Win32Platform::GetWindow(WindowHandle hWnd, uint32_t cmd) { return W(::GetWindow(H(hWnd), cmd)); }
+
 bool Win32Platform::LockWindowUpdate(WindowHandle hWnd) { return ::LockWindowUpdate(H(hWnd)) != FALSE; }
 
 std::wstring Win32Platform::GetWindowTextA(WindowHandle hWnd) {
@@ -234,6 +244,15 @@ std::wstring Win32Platform::GetSystemDirectoryA() {
 
 std::wstring Win32Platform::GetWindowsDirectoryA() {
     return DirectoryA([](char* buffer, UINT size) { return ::GetWindowsDirectoryA(buffer, size); });
+}
+
+std::wstring Win32Platform::GetSystemWindowsDirectoryW() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const UINT length = ::GetSystemWindowsDirectoryW(buffer, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH) ThrowLastError();
+    std::wstring dir(buffer, length);
+    if (!dir.empty() && dir.back() == L'\\') dir.pop_back();
+    return dir;
 }
 
 // --- advapi32: return codes pass through untouched

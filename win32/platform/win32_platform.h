@@ -43,6 +43,10 @@ public:
     WindowHandle GetParent(WindowHandle hWnd) override;
     bool ShowWindow(WindowHandle hWnd, int32_t cmdShow) override;
     bool IsWindowVisible(WindowHandle hWnd) override;
+    std::wstring GetWindowTextW(WindowHandle hWnd) override;
+    bool IsWindowEnabled(WindowHandle hWnd) override;
+    WindowHandle GetWindow(WindowHandle hWnd, uint32_t cmd) override;
+    std::wstring GetSystemWindowsDirectoryW() override;
     WindowHandle SetFocus(WindowHandle hWnd) override;
     bool LockWindowUpdate(WindowHandle hWnd) override;
     std::wstring GetWindowTextA(WindowHandle hWnd) override;
