@@ -250,6 +250,7 @@ WindowHandle PlatformSim::SetFocus(WindowHandle hWnd) {
     const WindowHandle previous = w_.focus_;
     w_.RunCbtHooks(win::HCBT_SETFOCUS, hWnd);
     w_.focus_ = hWnd;
+    w_.NoteFocus(hWnd);
     return previous;
 }
 

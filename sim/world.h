@@ -193,6 +193,29 @@ public:
     // default; Office's command bars are not affected.
     void SetEditModeRefusal(bool on) { editModeRefusal_ = on; }
     bool Editing() const;
+    // As in Excel, the edit is Excel's own state: it starts when the focus
+    // enters an edit window and ends only by Excel's own actions (Enter, Esc,
+    // a Window-menu entry, the window list's "确定"), not by a focus change.
+    // Off: the edit lasts while the focus is in an edit window.
+    void SetEditModeIsExcelsState(bool on) {
+        editStateSticky_ = on;
+        editing_ = false;
+    }
+    // Enter or Esc in the edit: it ends, the focus goes to the workbook's window.
+    void PressEnter() { EndEdit(); }
+    // Built-in Save, Save As, Close and New are refused while editing too;
+    // on by default, as in Excel.
+    void SetBuiltInsRefusedWhileEditing(bool on) { builtInRefusal_ = on; }
+    // The save prompt and the Save As dialog run as modal loops for this
+    // long: Excel's main window is disabled and the clock, with its timers,
+    // moves on inside them. 0 (default): answered at once.
+    void SetModalPromptTime(uint32_t ms) { modalPromptMs_ = ms; }
+    struct ModalRecord {
+        std::wstring what;  // "SavePrompt(a.xls)", "SaveAs(Book1)"
+        std::wstring activeBefore, activeAfter;
+        int32_t activateCalls = 0;  // Workbook.Activate calls inside the loop
+    };
+    const std::vector<ModalRecord>& ModalLoops() const { return modalLoops_; }
     bool ScreenUpdating() const { return screenUpdating_; }
 
     // ================= Excel: workbooks (the user's actions)
@@ -441,6 +464,9 @@ private:
     void SyncWorkbookWindows(const std::shared_ptr<WorkbookModel>& wb);
     std::wstring CaptionOf(const WorkbookModel& wb, size_t windowIndex, bool fullName = false) const;
     void RefuseWhileEditing() const;
+    void EndEdit();
+    void NoteFocus(WindowHandle hwnd);
+    void RunModal(const std::wstring& what);
     std::shared_ptr<WorkbookModel> ActiveWorkbook() const;
     void RaiseNewWorkbook(const std::shared_ptr<WorkbookModel>& wb);
     void RaiseWorkbookOpen(const std::shared_ptr<WorkbookModel>& wb);
@@ -523,6 +549,12 @@ private:
     std::vector<const WorkbookModel*> windowMenuBooks_;  // what the numbered entries stand for
     bool barWindowsLate_ = false;
     bool editModeRefusal_ = true;
+    bool editStateSticky_ = false;
+    bool editing_ = false;         // latched while editStateSticky_
+    WindowHandle editWindow_ = 0;  // the window the edit runs in
+    bool builtInRefusal_ = true;
+    uint32_t modalPromptMs_ = 0;
+    std::vector<ModalRecord> modalLoops_;
     bool showExtensions_ = true;
     std::wstring windowListTitle_ = L"激活";
     std::map<std::wstring, uint32_t> itemStates_;
