@@ -29,15 +29,9 @@ void SetThreadPlatform(Win32Platform* platform) {
     if (TlsSlot() != TLS_OUT_OF_INDEXES) ::TlsSetValue(TlsSlot(), platform);
 }
 
-HWND H(WindowHandle h) {
-    return reinterpret_cast<HWND>(h);
-}
-WindowHandle W(HWND h) {
-    return reinterpret_cast<WindowHandle>(h);
-}
-HKEY K(RegKey k) {
-    return reinterpret_cast<HKEY>(k);
-}
+HWND H(WindowHandle h) { return reinterpret_cast<HWND>(h); }
+WindowHandle W(HWND h) { return reinterpret_cast<WindowHandle>(h); }
+HKEY K(RegKey k) { return reinterpret_cast<HKEY>(k); }
 
 // Text of an optional "A" argument; nothing is a NULL pointer.
 struct OptionalAnsi {
@@ -86,7 +80,8 @@ bool PumpPendingMessages() {
 }
 
 bool IsFullPath(const std::wstring& path) {
-    if (path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) return true;
+    if (path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/'))
+        return true;
     return path.size() >= 3 && path[0] == L'\\' && path[1] == L'\\';  // UNC
 }
 
@@ -98,9 +93,7 @@ int32_t DpiOfScreen(int index) {
 
 }  // namespace
 
-Win32Platform* CurrentThreadPlatform() {
-    return ThreadPlatform();
-}
+Win32Platform* CurrentThreadPlatform() { return ThreadPlatform(); }
 
 Win32Platform::Win32Platform(HINSTANCE module) : module_(module), threadId_(::GetCurrentThreadId()) {
     SetThreadPlatform(this);
@@ -123,9 +116,7 @@ int32_t Win32Platform::SetWindowLongA(WindowHandle hWnd, int32_t index, int32_t 
     return static_cast<int32_t>(::SetWindowLongA(H(hWnd), index, value));
 }
 
-bool Win32Platform::DrawMenuBar(WindowHandle hWnd) {
-    return ::DrawMenuBar(H(hWnd)) != FALSE;
-}
+bool Win32Platform::DrawMenuBar(WindowHandle hWnd) { return ::DrawMenuBar(H(hWnd)) != FALSE; }
 
 bool Win32Platform::GetWindowRect(WindowHandle hWnd, Rect& rect) {
     RECT r{};
@@ -145,21 +136,13 @@ WindowHandle Win32Platform::SetParent(WindowHandle child, WindowHandle newParent
     return W(::SetParent(H(child), H(newParent)));
 }
 
-WindowHandle Win32Platform::GetParent(WindowHandle hWnd) {
-    return W(::GetParent(H(hWnd)));
-}
+WindowHandle Win32Platform::GetParent(WindowHandle hWnd) { return W(::GetParent(H(hWnd))); }
 
-bool Win32Platform::ShowWindow(WindowHandle hWnd, int32_t cmdShow) {
-    return ::ShowWindow(H(hWnd), cmdShow) != FALSE;
-}
+bool Win32Platform::ShowWindow(WindowHandle hWnd, int32_t cmdShow) { return ::ShowWindow(H(hWnd), cmdShow) != FALSE; }
 
-bool Win32Platform::IsWindowVisible(WindowHandle hWnd) {
-    return ::IsWindowVisible(H(hWnd)) != FALSE;
-}
+bool Win32Platform::IsWindowVisible(WindowHandle hWnd) { return ::IsWindowVisible(H(hWnd)) != FALSE; }
 
-WindowHandle Win32Platform::SetFocus(WindowHandle hWnd) {
-    return W(::SetFocus(H(hWnd)));
-}
+WindowHandle Win32Platform::SetFocus(WindowHandle hWnd) { return W(::SetFocus(H(hWnd))); }
 
 std::wstring Win32Platform::GetWindowTextW(WindowHandle hWnd) {
     wchar_t buffer[256] = {};
@@ -167,17 +150,11 @@ std::wstring Win32Platform::GetWindowTextW(WindowHandle hWnd) {
     return std::wstring(buffer, static_cast<size_t>(length > 0 ? length : 0));
 }
 
-bool Win32Platform::IsWindowEnabled(WindowHandle hWnd) {
-    return ::IsWindowEnabled(H(hWnd)) != FALSE;
-}
+bool Win32Platform::IsWindowEnabled(WindowHandle hWnd) { return ::IsWindowEnabled(H(hWnd)) != FALSE; }
 
-WindowHandle Win32Platform::GetWindow(WindowHandle hWnd, uint32_t cmd) {
-    return W(::GetWindow(H(hWnd), cmd));
-}
+WindowHandle Win32Platform::GetWindow(WindowHandle hWnd, uint32_t cmd) { return W(::GetWindow(H(hWnd), cmd)); }
 
-bool Win32Platform::LockWindowUpdate(WindowHandle hWnd) {
-    return ::LockWindowUpdate(H(hWnd)) != FALSE;
-}
+bool Win32Platform::LockWindowUpdate(WindowHandle hWnd) { return ::LockWindowUpdate(H(hWnd)) != FALSE; }
 
 std::wstring Win32Platform::GetWindowTextA(WindowHandle hWnd) {
     char buffer[256] = {};
@@ -268,19 +245,13 @@ std::intptr_t Win32Platform::CallNextHookEx(HookHandle hook, int32_t code, std::
     return ::CallNextHookEx(reinterpret_cast<HHOOK>(hook), code, wParam, lParam);
 }
 
-uint32_t Win32Platform::GetDoubleClickTime() {
-    return ::GetDoubleClickTime();
-}
+uint32_t Win32Platform::GetDoubleClickTime() { return ::GetDoubleClickTime(); }
 
 // --- kernel32
 
-uint32_t Win32Platform::GetTickCount() {
-    return ::GetTickCount();
-}
+uint32_t Win32Platform::GetTickCount() { return ::GetTickCount(); }
 
-uint32_t Win32Platform::GetCurrentThreadId() {
-    return ::GetCurrentThreadId();
-}
+uint32_t Win32Platform::GetCurrentThreadId() { return ::GetCurrentThreadId(); }
 
 std::wstring Win32Platform::GetSystemDirectoryA() {
     return DirectoryA([](char* buffer, UINT size) { return ::GetSystemDirectoryA(buffer, size); });
@@ -330,9 +301,7 @@ int32_t Win32Platform::RegSetValueExA(RegKey key, const std::wstring& valueName,
     return ::RegSetValueExA(K(key), WideToAnsi(valueName).c_str(), 0, type, data, size);
 }
 
-int32_t Win32Platform::RegCloseKey(RegKey key) {
-    return ::RegCloseKey(K(key));
-}
+int32_t Win32Platform::RegCloseKey(RegKey key) { return ::RegCloseKey(K(key)); }
 
 // --- shell32
 
@@ -344,18 +313,14 @@ std::intptr_t Win32Platform::ShellExecuteA(WindowHandle hWnd, const std::optiona
         ::ShellExecuteA(H(hWnd), v.c_str(), WideToAnsi(file).c_str(), p.c_str(), d.c_str(), showCmd));
 }
 
-std::string Win32Platform::WideToAnsi(const std::wstring& text) {
-    return win32::WideToAnsi(text);
-}
+std::string Win32Platform::WideToAnsi(const std::wstring& text) { return win32::WideToAnsi(text); }
 
-std::wstring Win32Platform::AnsiToWide(const std::string& text) {
-    return win32::AnsiToWide(text);
-}
+std::wstring Win32Platform::AnsiToWide(const std::string& text) { return win32::AnsiToWide(text); }
 
 // --- services
 
-bool Win32Platform::StartProcess(const std::wstring& application, const std::wstring& commandLine, int32_t showWindow,
-                                 uint32_t waitMilliseconds) {
+bool Win32Platform::StartProcess(const std::wstring& application, const std::wstring& commandLine,
+                                 int32_t showWindow, uint32_t waitMilliseconds) {
     // A bare program name would let CreateProcess look in the current and
     // the workbook's folders first; only a full path is ever started.
     if (!IsFullPath(application)) {
@@ -368,8 +333,8 @@ bool Win32Platform::StartProcess(const std::wstring& application, const std::wst
     startup.wShowWindow = static_cast<WORD>(showWindow);
     PROCESS_INFORMATION info{};
     std::wstring mutableCommandLine = commandLine;  // CreateProcessW may write into it
-    if (!::CreateProcessW(application.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &info))
+    if (!::CreateProcessW(application.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &info))
         return false;
     KernelHandle process(info.hProcess), thread(info.hThread);
     // Excel's thread must keep answering its messages while it waits.
@@ -438,8 +403,8 @@ std::wstring Win32Platform::UserAppDataDirectory() {
 }
 
 void Win32Platform::WriteBinaryFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-    KernelHandle file(
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    KernelHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
     if (!file) ThrowLastError();
     size_t written = 0;
     while (written < bytes.size()) {
@@ -467,24 +432,18 @@ std::vector<uint8_t> Win32Platform::LoadModuleResource(const std::wstring& type,
     return std::vector<uint8_t>(bytes, bytes + size);
 }
 
-void Win32Platform::DoEvents() {
-    PumpPendingMessages();
-}
+void Win32Platform::DoEvents() { PumpPendingMessages(); }
 
-int32_t Win32Platform::TwipsPerPixelX() {
-    return 1440 / DpiOfScreen(LOGPIXELSX);
-}
+int32_t Win32Platform::TwipsPerPixelX() { return 1440 / DpiOfScreen(LOGPIXELSX); }
 
-int32_t Win32Platform::TwipsPerPixelY() {
-    return 1440 / DpiOfScreen(LOGPIXELSY);
-}
+int32_t Win32Platform::TwipsPerPixelY() { return 1440 / DpiOfScreen(LOGPIXELSY); }
 
 // --- oleacc
 
 std::shared_ptr<acc::Accessible> Win32Platform::AccessibleObjectFromWindow(WindowHandle hWnd, int32_t objectId) {
     ComPtr<IAccessible> object;
-    HRESULT hr =
-        ::AccessibleObjectFromWindow(H(hWnd), static_cast<DWORD>(objectId), IID_IAccessible, object.put_void());
+    HRESULT hr = ::AccessibleObjectFromWindow(H(hWnd), static_cast<DWORD>(objectId), IID_IAccessible,
+                                              object.put_void());
     if (FAILED(hr) || !object) return nullptr;
     return std::make_shared<AccessibleAdapter>(std::move(object));
 }
@@ -523,7 +482,7 @@ acc::AccessibleChildrenResult Win32Platform::AccessibleChildren(acc::Accessible&
 // --- forms
 
 std::unique_ptr<TabFormWindow> Win32Platform::CreateTabFormWindow(TabFormEvents& events,
-                                                                  const std::wstring& controlModule) {
+                                                                const std::wstring& controlModule) {
     return std::make_unique<Win32TabFormWindow>(module_, events, kTabControlProgId, controlModule);
 }
 
