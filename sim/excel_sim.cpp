@@ -27,7 +27,6 @@ constexpr int32_t msoBarMenuBar = 6;
 constexpr uint32_t STATE_SELECTABLE = 0x00200000;
 constexpr int32_t ROLE_DIALOG = 18;
 constexpr int32_t ROLE_LIST = 33;
-constexpr const wchar_t* kMoreWindows = L"其他窗口(&M)...";
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
@@ -687,6 +686,10 @@ void World::RunModal(const std::wstring& what) {
     WindowModel* main = Win(mainWindow_);
     const bool wasEnabled = main != nullptr && main->enabled;
     if (main) main->enabled = false;
+    if (onModal_) {
+        auto script = onModal_;
+        script(what);
+    }
     Advance(modalPromptMs_);
     if ((main = Win(mainWindow_)) != nullptr) main->enabled = wasEnabled;
     record.activeAfter = ActiveWorkbookName();
@@ -1175,7 +1178,7 @@ void World::RefreshWindowMenu() {
         target.push_back(e.caption);
         books.push_back(e.wb.lock().get());
     }
-    if (more) target.push_back(kMoreWindows);
+    if (more) target.push_back(moreWindowsCaption_);
     // Look-alike captions ("&1 a" for a.xls or a.csv) may stand for other workbooks.
     if (current == target && books == windowMenuBooks_) return;
     windowMenuBooks_ = books;
@@ -1200,7 +1203,7 @@ void World::RefreshWindowMenu() {
     if (more) {
         auto c = std::make_shared<ControlModel>();
         c->id = 1;
-        c->caption = kMoreWindows;
+        c->caption = moreWindowsCaption_;
         c->windowListEntry = true;
         c->action = [this] { OpenWindowList(); };
         children.push_back(c);
@@ -1221,9 +1224,10 @@ void World::OpenWindowList() {
     std::vector<uint32_t> states;
     windowListChosen_ = 1;
     for (const auto& wb : workbooks_) {
+        if (leftOutOfWindowList_.count(wb->name) != 0) continue;
         for (size_t i = 0; i < wb->windows.size(); ++i) {
             if (!wb->windows[i]->visible) continue;
-            record.items.push_back(CaptionOf(*wb, i, true));
+            record.items.push_back(CaptionOf(*wb, i, !windowListLikeMenu_));
             windowListBooks_.push_back(wb);
             if (wb == active_wb_ && i == 0) windowListChosen_ = static_cast<int32_t>(record.items.size());
         }

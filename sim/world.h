@@ -216,6 +216,8 @@ public:
         int32_t activateCalls = 0;  // Workbook.Activate calls inside the loop
     };
     const std::vector<ModalRecord>& ModalLoops() const { return modalLoops_; }
+    // Runs inside each modal loop, e.g. the user's click on the strip.
+    void OnModal(std::function<void(const std::wstring& what)> script) { onModal_ = std::move(script); }
     bool ScreenUpdating() const { return screenUpdating_; }
 
     // ================= Excel: workbooks (the user's actions)
@@ -285,6 +287,13 @@ public:
 
     // The window-list dialog opened by "其他窗口(&M)...".
     void SetWindowListTitle(const std::wstring& title) { windowListTitle_ = title; }  // "激活" or "活动文档"
+    // Excel in another language: the Window menu's "more windows" entry.
+    void SetMoreWindowsCaption(const std::wstring& caption) { moreWindowsCaption_ = caption; }
+    // The list shows the captions as the Window menu does (no extensions
+    // where Windows hides them) instead of full names.
+    void SetWindowListLikeMenu(bool on) { windowListLikeMenu_ = on; }
+    // The workbook's windows are left out of the list.
+    void LeaveOutOfWindowList(const std::wstring& name) { leftOutOfWindowList_.insert(name); }
     void SetWindowListItemState(const std::wstring& caption, uint32_t state) { itemStates_[caption] = state; }
     // Runs after the dialog's activation when it is still open (the user's turn).
     void OnWindowListDialog(std::function<void(WindowHandle dialog)> script) { onWindowList_ = std::move(script); }
@@ -557,6 +566,10 @@ private:
     std::vector<ModalRecord> modalLoops_;
     bool showExtensions_ = true;
     std::wstring windowListTitle_ = L"激活";
+    std::wstring moreWindowsCaption_ = L"其他窗口(&M)...";
+    bool windowListLikeMenu_ = false;
+    std::set<std::wstring> leftOutOfWindowList_;
+    std::function<void(const std::wstring&)> onModal_;
     std::map<std::wstring, uint32_t> itemStates_;
     std::function<void(WindowHandle)> onWindowList_;
     std::vector<WindowListDialogRecord> windowLists_;
