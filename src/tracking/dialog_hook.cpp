@@ -31,7 +31,7 @@ bool IsWindowListDialog(WindowHandle window) {
     AddinState& s = State();
     s.ActivatedTitle = Plat().GetWindowTextW(window);
     if (s.ActivatedTitle == kActiveDocumentDialogTitle || s.ActivatedTitle == kActivateDialogTitle) return true;
-    return s.MoreWindowsRunning && Plat().GetWindow(window, win::GW_OWNER) == Required(s.ExcelApp).Hwnd();
+    return s.MoreWindowsRunning && Plat().GetWindow(window, win::get_window::Owner) == Required(s.ExcelApp).Hwnd();
 }
 
 // No error policy: the first failure ends the notification.
