@@ -1,7 +1,7 @@
 // The tab list of Corvane.ocx: indices, identity and the single selection.
-#include <gtest/gtest.h>
-
 #include "corvane/tab_model.h"
+
+#include <gtest/gtest.h>
 
 namespace corvane {
 namespace {
@@ -99,6 +99,12 @@ TEST(TabModel, RemovingOrClearingTheSelectedItemLeavesNoSelection) {
     model.SetSelected(model.At(0));
     model.Resize(0);
     EXPECT_EQ(model.Selected(), nullptr);
+}
+
+TEST(TabModel, MenuTextDoublesEveryAmpersand) {
+    EXPECT_EQ(MenuText(L"R&D.xls"), L"R&&D.xls");
+    EXPECT_EQ(MenuText(L"&&x&"), L"&&&&x&&");
+    EXPECT_EQ(MenuText(L"预算"), L"预算");
 }
 
 }  // namespace

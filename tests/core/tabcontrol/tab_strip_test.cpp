@@ -1,5 +1,7 @@
 // Event order of Corvane.ocx, checked against a strict recording sink: every
 // event is written down, and a test states the whole sequence it expects.
+#include "corvane/tab_strip.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "corvane/ids.h"
-#include "corvane/tab_strip.h"
 
 namespace corvane {
 namespace {
@@ -31,6 +32,7 @@ public:
         log.push_back(L"SelectedChanged " + item->caption);
         if (onSelectedChanged) onSelectedChanged(item);
     }
+    void CloseButtonClick(const ItemRef& item) override { log.push_back(L"CloseButtonClick " + item->caption); }
     void MouseUp(int16_t button, int16_t, float x, float y) override {
         log.push_back(L"MouseUp " + std::to_wstring(button) + L" " + Coord(x) + L"," + Coord(y));
     }
@@ -146,6 +148,18 @@ TEST(TabStrip, ItemPassedToAnEventSurvivesAClearByTheHandler) {
     };
     w.strip.Select(w.Tab(1));
     EXPECT_EQ(seenAfterClear, L"Book2");
+}
+
+TEST(TabStrip, ACloseButtonClickRaisesOnlyCloseButtonClickAndNothingForARemovedTab) {
+    World w{L"Book1", L"Book2"};
+    w.strip.Select(w.Tab(0));
+    w.events.log.clear();
+    const ItemRef book2 = w.Tab(1);
+    w.strip.ClickCloseButton(book2);
+    w.strip.Model().Remove(1);
+    w.strip.ClickCloseButton(book2);
+    EXPECT_EQ(w.events.log, (Log{L"CloseButtonClick Book2"}));
+    EXPECT_EQ(w.strip.Model().SelectedIndex(), 0);
 }
 
 }  // namespace
