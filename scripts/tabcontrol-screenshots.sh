@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Screenshots of Corvane.ocx's three looks under Xvfb: out/tabcontrol-deluxe.png,
-# out/tabcontrol-excel2003.png and out/tabcontrol-excel2002.png.
+# out/tabcontrol-excel2003.png and out/tabcontrol-excel2002.png, each with an
+# unsaved tab and a hot close button, and out/tabcontrol-<look>-list.png with
+# the list of every tab open.
 # Uses the Windows tree in $TABCONTROL_WIN_BUILD (default build/windows),
 # configuring and building what it needs there.
 set -euo pipefail
@@ -28,7 +30,7 @@ trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$showcase_dir/tabcontrol_showcase.exe" "$showcase_dir/Corvane.ocx" "$work/"
 # The same prefix, code page and locale as the tests (build/<tree>/wine-run).
 (cd "$work" && DISPLAY=$display "$build/wine-run" ./tabcontrol_showcase.exe)
-for look in deluxe excel2003 excel2002; do
+for look in deluxe excel2003 excel2002 deluxe-list excel2003-list excel2002-list; do
   convert "$work/tabcontrol-$look.bmp" "$out/tabcontrol-$look.png"
   echo "$out/tabcontrol-$look.png"
 done

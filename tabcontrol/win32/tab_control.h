@@ -16,18 +16,18 @@
 // Left/Top/Width/Height properties (twips) do what a form's extender would.
 #pragma once
 
+#include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
-#include <windows.h>
 
 #include <memory>
 #include <unordered_map>
 
 #include "com_support.h"
 #include "connection_point.h"
+#include "dispatch_support.h"
 #include "corvane/tab_strip.h"
 #include "corvane/tab_style.h"
-#include "dispatch_support.h"
 #include "tab_objects.h"
 #include "tab_view_host.h"
 

@@ -124,11 +124,13 @@ void PaintTab(HDC dc, const PaintRequest& r, int32_t index, bool selected) {
     // narrower than its box: the icon and caption are centred as one group
     // rather than leaving a gap between them.
     LONG shift = 0;
+    LONG captionRight = box.text.left;
     const bool hasCaption = !item.caption.empty() && !box.text.Empty();
     if (hasCaption) {
         SIZE extent{};
         GetTextExtentPoint32W(dc, item.caption.c_str(), static_cast<int>(item.caption.size()), &extent);
         shift = std::max<LONG>(0, (box.text.Width() - extent.cx) / 2);
+        captionRight = std::min<LONG>(box.text.right, box.text.left + shift + extent.cx);
     }
 
     if (r.images && !box.icon.Empty() && item.image >= 0) {
@@ -146,7 +148,14 @@ void PaintTab(HDC dc, const PaintRequest& r, int32_t index, bool selected) {
         DrawTextW(dc, item.caption.c_str(), static_cast<int>(item.caption.size()), &text,
                   DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS | DT_NOPREFIX);
     }
-    if (item.unsaved) PaintMark(dc, box.mark, p.mark);
+    if (item.unsaved && !box.mark.Empty()) {
+        // Right after the caption as drawn, which may be narrower than its room.
+        Rect mark = box.mark;
+        const LONG left = std::min<LONG>(mark.left, captionRight + r.metrics.markGap);
+        mark.right -= mark.left - left;
+        mark.left = left;
+        PaintMark(dc, mark, p.mark);
+    }
     if (!box.close.Empty() && (selected || index == r.pointer)) {
         const bool hot = index == r.closeHot;
         PaintCloseButton(dc, box.close, p, hot, hot && r.closePressed);

@@ -2,8 +2,8 @@
 // style and the items decide every pixel.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdint>
 

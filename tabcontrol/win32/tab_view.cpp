@@ -1,7 +1,7 @@
 #include "tab_view.h"
 
-#include <oleacc.h>
 #include <windowsx.h>
+#include <oleacc.h>
 
 #include <algorithm>
 

@@ -14,8 +14,8 @@
 // an event handler may deactivate the control from inside a message.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <memory>
 #include <optional>

@@ -4,8 +4,8 @@
 // itself.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdint>
 

@@ -2,13 +2,13 @@
 // DISPID (the control has no dual interface).
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+#include <oaidl.h>
 
 #include <memory>
 
-#include "support/com.h"
 #include "support/ports.h"
+#include "support/com.h"
 
 namespace tarnwick::win32 {
 

@@ -1,11 +1,10 @@
 // Layout and hit-testing of the strip: a pure function of the measures.
-#include "corvane/tab_layout.h"
-
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <vector>
 
+#include "corvane/tab_layout.h"
 #include "corvane/tab_style.h"
 
 namespace corvane {

@@ -1,7 +1,7 @@
 // The tab list of Corvane.ocx: indices, identity and the single selection.
-#include "corvane/tab_model.h"
-
 #include <gtest/gtest.h>
+
+#include "corvane/tab_model.h"
 
 namespace corvane {
 namespace {

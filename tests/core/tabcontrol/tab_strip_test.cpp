@@ -1,13 +1,12 @@
 // Event order of Corvane.ocx, checked against a strict recording sink: every
 // event is written down, and a test states the whole sequence it expects.
-#include "corvane/tab_strip.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "corvane/tab_strip.h"
 #include "corvane/ids.h"
 
 namespace corvane {
