@@ -36,6 +36,13 @@ constexpr int kUnsavedTab = 2;
 constexpr int kListStripWidth = 330;
 constexpr int kMenuRoom = 150;  // below the strip, where the open list shows
 
+// Sizes above are in pixels at 96 DPI (15 twips each); the form grows with
+// the screen's DPI as the control does.
+int g_dpi = 96;
+int Px(int pixelsAt96) {
+    return MulDiv(pixelsAt96, g_dpi, 96);
+}
+
 struct Look {
     const char* name;
     void (*apply)(IDispatch* control, IDispatch* paintManager);
@@ -243,8 +250,8 @@ ComPtr<IDispatch> CreateControl(HMODULE module) {
 
 bool ShowLook(HMODULE module, HIMAGELIST images, const Look& look, int y, bool withList) {
     const int stripWidth = withList ? kListStripWidth : kStripWidth;
-    const int formWidth = stripWidth + 2 * kMargin;
-    const int formHeight = kStripHeight + 2 * kMargin;
+    const int formWidth = Px(stripWidth + 2 * kMargin);
+    const int formHeight = Px(kStripHeight + 2 * kMargin);
     HWND form = CreateWindowExW(WS_EX_TOOLWINDOW, L"CorvaneShowcaseForm", L"", WS_POPUP | WS_VISIBLE, 40, y, formWidth,
                                 formHeight, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!form) return false;
@@ -302,8 +309,8 @@ bool ShowLook(HMODULE module, HIMAGELIST images, const Look& look, int y, bool w
         const POINT button = AccessibleCentre(strip, 6, 0);
         RECT area;
         GetWindowRect(form, &area);
-        area.left = std::max<LONG>(0, area.left - kMenuRoom);  // a capture off the screen comes out black
-        area.bottom += kMenuRoom;
+        area.left = std::max<LONG>(0, area.left - Px(kMenuRoom));  // a capture off the screen comes out black
+        area.bottom += Px(kMenuRoom);
         ListShot shot{area, std::string("tabcontrol-") + look.name + "-list.bmp"};
         g_listShot = &shot;
         const UINT_PTR timer = SetTimer(nullptr, 0, 100, ShootOpenList);
@@ -356,16 +363,19 @@ int main() {
         std::fprintf(stderr, "Corvane.ocx not found beside the showcase\n");
         return 1;
     }
+    const HDC screen = GetDC(nullptr);
+    g_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
     HIMAGELIST images = MakeImages();
     int failures = 0;
     int y = 40;
     for (bool withList : {false, true}) {
         for (const Look& look : kLooks) {
-            if (!ShowLook(module, images, look, withList ? 300 : y, withList)) {
+            if (!ShowLook(module, images, look, withList ? Px(300) : y, withList)) {
                 std::fprintf(stderr, "look %s%s failed\n", look.name, withList ? " with its list" : "");
                 ++failures;
             }
-            y += 60;
+            y += Px(60);
         }
     }
     ImageList_Destroy(images);
