@@ -2,6 +2,8 @@
 // state, the update lock, registry, files, forms and the tab control.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "interop/addin_state.h"
 #include "interop/host_error.h"
 #include "sim/world.h"
