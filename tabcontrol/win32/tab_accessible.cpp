@@ -141,7 +141,7 @@ public:
             if (child == CHILDID_SELF) {
                 if (!IsWindowVisible(view.hwnd())) state |= STATE_SYSTEM_INVISIBLE;
             } else if (IsListChild(model, child)) {
-                state = 0;
+                state = STATE_SYSTEM_HASPOPUP | (view.ListOpen() ? STATE_SYSTEM_PRESSED : 0);
             } else {
                 const int32_t index = child - 1;
                 state |= STATE_SYSTEM_SELECTABLE;

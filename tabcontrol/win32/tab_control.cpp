@@ -314,7 +314,10 @@ HRESULT TabControl::FeatureProperty(const DispatchCall& call, bool TabFeatures::
         [&](bool value) {
             if (features_.*field == value) return S_OK;
             features_.*field = value;
-            if (view_) view_->StyleChanged();
+            if (view_) {
+                view_->StyleChanged();
+                view_->ModelChanged();  // tabs with a close button become accessible objects
+            }
             return S_OK;
         });
 }

@@ -230,9 +230,10 @@ void TabView::RebuildTooltips() {
         SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
     for (int32_t i = 0; i < toolCount_; ++i) {
-        const TabBox& box = layout_.tabs[static_cast<size_t>(i)];
+        const Rect shown = Intersect(layout_.tabs[static_cast<size_t>(i)].close, layout_.tabArea);
+        if (shown.Empty()) continue;
         ti.uId = kCloseToolBase + static_cast<UINT_PTR>(i);
-        ti.rect = ToRect(Intersect(box.close, layout_.tabArea));
+        ti.rect = ToRect(shown);
         SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
     for (int32_t i = 0; i < toolCount_; ++i) {

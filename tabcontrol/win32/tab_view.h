@@ -73,6 +73,7 @@ public:
     std::optional<RECT> CloseButtonScreenRect(int32_t index);
     // The list button, shown while the tabs overflow.
     bool HasListButton();
+    bool ListOpen() const { return listOpen_; }
     std::optional<RECT> ListButtonScreenRect();
     // Performed from the message loop.
     void PostDefaultAction(const ItemRef& item);
