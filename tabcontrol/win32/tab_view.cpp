@@ -129,6 +129,7 @@ void TabView::Show(bool visible) {
 void TabView::ModelChanged() {
     InvalidateLayout();
     hot_ = -1;
+    closeHot_ = -1;
     if (hwnd_) NotifyWinEvent(EVENT_OBJECT_REORDER, hwnd_, OBJID_CLIENT, CHILDID_SELF);
 }
 
