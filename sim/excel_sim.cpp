@@ -149,6 +149,10 @@ public:
         const WorkbookModel& wb = Check();
         return wb.everSaved ? wb.fullName : wb.name;
     }
+    bool Saved() override {
+        Enter("Workbook.Saved");
+        return !Check().dirty;
+    }
     void Activate() override {
         World& world = Enter("Workbook.Activate");
         Check();

@@ -131,6 +131,16 @@ public:
         Set(option, value);
     }
 
+    bool CheckValue(AboutCheck check) override {
+        Touch(link_, "AboutForm.CheckValue");
+        return checks_[static_cast<int>(check)];
+    }
+
+    void CheckValue(AboutCheck check, bool value) override {
+        Touch(link_, "AboutForm.CheckValue");
+        checks_[static_cast<int>(check)] = value;
+    }
+
     void Enabled(AboutControl control, bool value) override {
         Touch(link_, "AboutForm.Enabled");
         enabled_[static_cast<int>(control)] = value;
@@ -141,7 +151,8 @@ public:
         WindowModel* w = world.Win(hwnd_);
         if (w == nullptr || destroyed_) throw HostError(kDestroyed);
         w->visible = true;
-        world.aboutShown_.push_back(AboutShown{option1_, option2_, enabled_[0], enabled_[1], enabled_[2], w->owner});
+        world.aboutShown_.push_back(AboutShown{option1_, option2_, enabled_[0], enabled_[1], enabled_[2], w->owner,
+                                               checks_[0], checks_[1], enabled_[3] && enabled_[4]});
         // A modal dialog disables its owner for as long as it runs.
         const WindowHandle owner = w->owner;
         SetEnabled(world, owner, false);
@@ -165,6 +176,11 @@ public:
     // --- AboutDialogSim (the test's side)
     bool Enabled(AboutControl control) override { return enabled_[static_cast<int>(control)]; }
     bool IsOpen() override { return !destroyed_; }
+    void ToggleCheck(AboutCheck check) override {
+        const int control = static_cast<int>(check == AboutCheck::chkCloseButtons ? AboutControl::chkCloseButtons
+                                                                                  : AboutControl::chkUnsavedMarks);
+        if (!destroyed_ && enabled_[control]) checks_[static_cast<int>(check)] = !checks_[static_cast<int>(check)];
+    }
     void ChooseOption1() override {
         if (!destroyed_ && enabled_[0]) Set(AboutOption::Option1, true);
     }
@@ -199,7 +215,8 @@ private:
     WindowHandle hwnd_ = 0;
     bool option1_ = false;
     bool option2_ = false;
-    bool enabled_[3] = {true, true, true};
+    bool checks_[2] = {false, false};
+    bool enabled_[5] = {true, true, true, true, true};
     bool destroyed_ = false;
 };
 

@@ -125,11 +125,13 @@ public:
     virtual ~AboutDialogSim() = default;
     virtual WindowHandle hWnd() = 0;
     virtual bool OptionValue(AboutOption option) = 0;
+    virtual bool CheckValue(AboutCheck check) = 0;
     virtual bool Enabled(AboutControl control) = 0;
     virtual bool IsOpen() = 0;
     // The user's actions; a disabled control ignores them.
     virtual void ChooseOption1() = 0;
     virtual void ChooseOption2() = 0;
+    virtual void ToggleCheck(AboutCheck check) = 0;
     virtual void PressOK() = 0;    // cmdOK_Click
     virtual void PressEsc() = 0;   // cmdOK is the cancel button: the same
     virtual void ClickLink() = 0;  // Labelblog_Click
@@ -144,6 +146,9 @@ struct AboutShown {
     bool option2Enabled = true;
     bool okEnabled = true;
     WindowHandle owner = 0;
+    bool closeButtons = false;
+    bool unsavedMarks = false;
+    bool checksEnabled = true;
 };
 
 // One opening of Excel's window-list dialog.

@@ -16,6 +16,7 @@
 #include "tracking/dialog_hook.h"
 #include "tracking/excel_windows.h"
 #include "tracking/sync_timer.h"
+#include "tracking/unsaved_marks.h"
 
 namespace tarnwick {
 
@@ -49,6 +50,12 @@ void ZereZovaveAddin::AddinInstance_OnConnection(const std::shared_ptr<excel::Ap
         step([&] { InstallDialogHook(); });
         assign(s.ThemeSetting, [&] { return GetSetting(win::HKEY_CURRENT_USER, kSettingsKey, kThemeValue); });
         s.ThemeSetting = NormaliseTheme(s.ThemeSetting);
+        s.CloseButtonsSetting = true;
+        s.UnsavedMarksSetting = true;
+        assign(s.CloseButtonsSetting,
+               [&] { return GetSwitchSetting(win::HKEY_CURRENT_USER, kSettingsKey, kCloseButtonsValue); });
+        assign(s.UnsavedMarksSetting,
+               [&] { return GetSwitchSetting(win::HKEY_CURRENT_USER, kSettingsKey, kUnsavedMarksValue); });
 
         // Excel started hidden (automation): the timer brings the strip up
         // once Excel shows itself.
@@ -89,6 +96,7 @@ void ZereZovaveAddin::AddinInstance_OnDisconnection() {
         s.TabBarIIPopup.reset();
         s.TabStripForm.reset();
         s.ExcelApp.reset();
+        ForgetUnsavedMarks();
 
         // oBtnExcel, the application and the workbook cursor of the commands,
         // then this object's own subscription and application.
@@ -100,7 +108,8 @@ void ZereZovaveAddin::AddinInstance_OnDisconnection() {
 }
 
 bool ZereZovaveAddin::HoldsHostReferences() const {
-    return oEventAppExcel_ != nullptr || appEvents_ != nullptr || commands_.HoldsHostReferences();
+    return oEventAppExcel_ != nullptr || appEvents_ != nullptr || commands_.HoldsHostReferences() ||
+           !State().UnsavedMarksSeen.empty();
 }
 
 void ZereZovaveAddin::CreateCommandBars() {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "interop/excel.h"
 #include "interop/platform.h"
@@ -14,6 +15,13 @@ namespace tarnwick {
 
 class Form_Tab;
 
+// What the unsaved-mark poll last saw of one tab.
+struct UnsavedMarkSeen {
+    std::wstring caption;
+    std::shared_ptr<excel::Workbook> workbook;  // nothing until found again
+    bool unsaved = false;
+};
+
 struct AddinState {
     // The platform this thread's add-in talks to; set before the first entry
     // point runs (by the COM server on Windows, by the simulator in tests).
@@ -22,6 +30,9 @@ struct AddinState {
     std::shared_ptr<excel::Application> ExcelApp;
     std::shared_ptr<Form_Tab> TabStripForm;
     std::wstring ThemeSetting;
+    // The about dialog's two switches beside "Theme"; on unless stored off.
+    bool CloseButtonsSetting = true;
+    bool UnsavedMarksSetting = true;
     std::shared_ptr<excel::CommandBar> TabBarPopup;
     std::shared_ptr<excel::CommandBar> TabBarIIPopup;
 
@@ -74,6 +85,14 @@ struct AddinState {
     uint32_t HookThreadId = 0;
     std::wstring ActivatedTitle;
     int32_t AccessibleMatchCounter = 0;
+
+    // The unsaved-mark poll (tracking/unsaved_marks): when it last ran, and
+    // the workbook behind each tab caption, held so that a poll costs one
+    // call into Excel per tab. Released at disconnection.
+    bool UnsavedMarksPolled = false;
+    uint32_t UnsavedMarksPolledAt = 0;
+    WindowHandle UnsavedMarksExcelHwnd = 0;
+    std::vector<UnsavedMarkSeen> UnsavedMarksSeen;
 };
 
 // This thread's record.
@@ -88,6 +107,8 @@ void ResetAddinState();
 // The registry location of the add-in's one setting.
 inline constexpr const wchar_t* kSettingsKey = L"SOFTWARE\\Microsoft\\Shared Tools\\Tarnwick\\Excel";
 inline constexpr const wchar_t* kThemeValue = L"Theme";
+inline constexpr const wchar_t* kCloseButtonsValue = L"CloseButtons";
+inline constexpr const wchar_t* kUnsavedMarksValue = L"UnsavedMarks";
 
 // Window classes of Excel's edit windows: a focus there means Excel is
 // editing a cell, the formula bar or one of its edit boxes.

@@ -44,6 +44,9 @@ public:
     virtual ~Workbook() = default;
     virtual std::wstring Name() = 0;
     virtual std::wstring FullName() = 0;
+    // False once the workbook has changes since its last save; True for a new
+    // workbook nothing was done to. Called by DISPID 298.
+    virtual bool Saved() = 0;
     virtual void Activate() = 0;
     virtual std::shared_ptr<excel::Windows> Windows() = 0;
 };
@@ -51,7 +54,7 @@ public:
 class Workbooks {
 public:
     virtual ~Workbooks() = default;
-    virtual std::unique_ptr<Enumerator<Workbook>> Enumerate() = 0;  // hidden ones included
+    virtual std::unique_ptr<Enumerator<Workbook>> Enumerate() = 0;         // hidden ones included
     virtual std::shared_ptr<Workbook> Item(const std::wstring& name) = 0;  // throws when unknown
     virtual int32_t Count() = 0;
 };
@@ -93,8 +96,7 @@ class CommandBarControls {
 public:
     virtual ~CommandBarControls() = default;
     // Every argument may be omitted (sent as missing). Appends a control.
-    virtual std::shared_ptr<CommandBarControl> Add(std::optional<int32_t> Type = {},
-                                                   std::optional<int32_t> Id = {},
+    virtual std::shared_ptr<CommandBarControl> Add(std::optional<int32_t> Type = {}, std::optional<int32_t> Id = {},
                                                    std::optional<std::wstring> Parameter = {},
                                                    std::optional<int32_t> Before = {},
                                                    std::optional<bool> Temporary = {}) = 0;
@@ -125,10 +127,8 @@ class CommandBars {
 public:
     virtual ~CommandBars() = default;
     virtual std::shared_ptr<CommandBar> Item(const std::wstring& name) = 0;  // throws when absent
-    virtual std::shared_ptr<CommandBar> Add(std::optional<std::wstring> Name = {},
-                                            std::optional<int32_t> Position = {},
-                                            std::optional<bool> MenuBar = {},
-                                            std::optional<bool> Temporary = {}) = 0;
+    virtual std::shared_ptr<CommandBar> Add(std::optional<std::wstring> Name = {}, std::optional<int32_t> Position = {},
+                                            std::optional<bool> MenuBar = {}, std::optional<bool> Temporary = {}) = 0;
     // Nothing when no control matches.
     virtual std::shared_ptr<CommandBarControl> FindControl(std::optional<int32_t> Type = {},
                                                            std::optional<int32_t> Id = {},

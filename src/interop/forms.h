@@ -27,11 +27,13 @@ public:
     // Whether the control was created with the window; never fails.
     virtual bool HasTabControl() = 0;
     virtual ImageListHandle ImageList1() = 0;  // 16 x 16 images, image 0 = workbook
-    virtual void Show() = 0;  // make visible, keeping the window's show state
+    virtual void Show() = 0;                   // make visible, keeping the window's show state
 };
 
 enum class AboutOption { Option1, Option2 };  // Option1 "简洁风格" = "1", Option2 "豪华风格" = "0"
-enum class AboutControl { Option1, Option2, cmdOK };
+// Check boxes under the styles: chkCloseButtons "显示关闭按钮", chkUnsavedMarks "显示未保存标记".
+enum class AboutCheck { chkCloseButtons, chkUnsavedMarks };
+enum class AboutControl { Option1, Option2, cmdOK, chkCloseButtons, chkUnsavedMarks };
 
 class AboutFormEvents {
 public:
@@ -49,6 +51,8 @@ public:
     virtual WindowHandle hWnd() = 0;
     virtual bool OptionValue(AboutOption option) = 0;
     virtual void OptionValue(AboutOption option, bool value) = 0;
+    virtual bool CheckValue(AboutCheck check) = 0;
+    virtual void CheckValue(AboutCheck check, bool value) = 0;
     virtual void Enabled(AboutControl control, bool value) = 0;
     // Shows the window and runs its modal loop; returns once Destroy() ran.
     virtual void ShowModal() = 0;

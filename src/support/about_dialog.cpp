@@ -1,5 +1,6 @@
-// frmAbout: who made the add-in, and the choice between the two looks of the
-// strip. Its handlers trap nothing; the window adapter catches at its edge.
+// frmAbout: who made the add-in, the choice between the two looks of the
+// strip, and the switches for its close buttons and unsaved marks. Its handlers trap nothing; the window adapter
+// catches at its edge.
 #include "support/about_dialog.h"
 
 #include <string>
@@ -78,14 +79,26 @@ void frmAbout::Form_Load() {
         Required(window_).Enabled(AboutControl::Option1, false);
         Required(window_).Enabled(AboutControl::Option2, false);
         Required(window_).Enabled(AboutControl::cmdOK, false);
+        // Nothing can be confirmed: the switches show what the strip does.
+        ShowSwitches();
+        Required(window_).Enabled(AboutControl::chkCloseButtons, false);
+        Required(window_).Enabled(AboutControl::chkUnsavedMarks, false);
         return;
     }
+    State().CloseButtonsSetting = GetSwitchSetting(win::HKEY_CURRENT_USER, kSettingsKey, kCloseButtonsValue);
+    State().UnsavedMarksSetting = GetSwitchSetting(win::HKEY_CURRENT_USER, kSettingsKey, kUnsavedMarksValue);
+    ShowSwitches();
     State().ThemeSetting = NormaliseTheme(GetSetting(win::HKEY_CURRENT_USER, kSettingsKey, kThemeValue));
     if (State().ThemeSetting == L"1") {
         Required(window_).OptionValue(AboutOption::Option1, true);
     } else {
         Required(window_).OptionValue(AboutOption::Option2, true);
     }
+}
+
+void frmAbout::ShowSwitches() {
+    Required(window_).CheckValue(AboutCheck::chkCloseButtons, State().CloseButtonsSetting);
+    Required(window_).CheckValue(AboutCheck::chkUnsavedMarks, State().UnsavedMarksSetting);
 }
 
 void frmAbout::Form_Unload(bool& /*Cancel*/) {
@@ -104,6 +117,12 @@ void frmAbout::cmdOK_Click() {
         SaveSetting(win::HKEY_CURRENT_USER, kSettingsKey, kThemeValue, L"1");
         State().ThemeSetting = L"1";
     }
+    const bool closeButtons = Required(window_).CheckValue(AboutCheck::chkCloseButtons);
+    const bool unsavedMarks = Required(window_).CheckValue(AboutCheck::chkUnsavedMarks);
+    SaveSwitchSetting(win::HKEY_CURRENT_USER, kSettingsKey, kCloseButtonsValue, closeButtons);
+    State().CloseButtonsSetting = closeButtons;
+    SaveSwitchSetting(win::HKEY_CURRENT_USER, kSettingsKey, kUnsavedMarksValue, unsavedMarks);
+    State().UnsavedMarksSetting = unsavedMarks;
     Unload();
 
     // Reload the strip under the lock so that it is redrawn once, in the new look.

@@ -30,6 +30,8 @@ public:
     WindowHandle PreviousOwner = 0;
 
 private:
+    void ShowSwitches();
+
     std::shared_ptr<excel::Application> GanttApp_;
     std::unique_ptr<AboutFormWindow> window_;
     bool unloaded_ = false;  // Unload ran; window_ goes when ShowModal returns

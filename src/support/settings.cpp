@@ -90,4 +90,27 @@ std::wstring NormaliseTheme(const std::wstring& stored) {
     return stored == L"1" ? L"1" : L"0";
 }
 
+bool GetSwitchSetting(RegKey root, const std::wstring& subKey, const std::wstring& valueName) {
+    RegKey k = 0;
+    Plat().RegOpenKeyA(root, subKey, &k);
+    KeyCloser closer(k);
+    uint32_t type = 0;
+    uint32_t size = 0;
+    if (Plat().RegQueryValueExA(k, valueName, &type, nullptr, &size) != win::ERROR_SUCCESS) return true;
+    if (type != win::REG_DWORD || size != sizeof(uint32_t)) return true;
+    uint8_t data[sizeof(uint32_t)] = {};
+    uint32_t dataSize = sizeof(data);
+    if (Plat().RegQueryValueExA(k, valueName, &type, data, &dataSize) != win::ERROR_SUCCESS) return true;
+    const uint32_t value = data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<uint32_t>(data[3]) << 24);
+    return value != 0;
+}
+
+void SaveSwitchSetting(RegKey root, const std::wstring& subKey, const std::wstring& valueName, bool on) {
+    RegKey k = 0;
+    Plat().RegCreateKeyA(root, subKey, &k);
+    KeyCloser closer(k);
+    const uint8_t data[sizeof(uint32_t)] = {static_cast<uint8_t>(on ? 1 : 0), 0, 0, 0};
+    Plat().RegSetValueExA(k, valueName, win::REG_DWORD, data, sizeof(data));
+}
+
 }  // namespace tarnwick

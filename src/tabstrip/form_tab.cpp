@@ -130,6 +130,8 @@ void Form_Tab::Form_Load() {
 
     step([&] { Required(Required(tabs).PaintManager()).BoldSelected(true); });
     step([&] { Required(Required(tabs).PaintManager()).HotTracking(true); });
+    step([&] { Required(tabs).ShowCloseButtons(s.CloseButtonsSetting); });
+    step([&] { Required(tabs).ShowUnsavedMarks(s.UnsavedMarksSetting); });
 
     // Appearance: Excel 2002 always gets Excel-style tabs; later versions
     // follow the style setting.

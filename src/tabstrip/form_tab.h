@@ -26,7 +26,7 @@ public:
     void Show();
     void Unload();
     bool IsLoaded() const { return window_ != nullptr; }
-    WindowHandle hWnd();  // throws when not loaded
+    WindowHandle hWnd();                            // throws when not loaded
     std::shared_ptr<tab::TabControl> TabSeclect();  // throws when not loaded
     // Finds the "VodevIzuzod" bar's window (TabBarHostWindow) and puts the
     // loaded form into it; false while the bar has no window.
@@ -47,6 +47,7 @@ public:
     void TabSeclect_BeforeItemClick(const std::shared_ptr<tab::TabItem>& Item, bool& Cancel) override;
     void TabSeclect_SelectedChanged(const std::shared_ptr<tab::TabItem>& Item) override;
     void TabSeclect_MouseUp(int16_t Button, int16_t Shift, float x, float y) override;
+    void TabSeclect_CloseButtonClick(const std::shared_ptr<tab::TabItem>& Item) override;
 
     // Read by tests and by the event handlers of the strip.
     const std::shared_ptr<excel::Application>& oHostApp() const { return oHostApp_; }
@@ -65,6 +66,9 @@ private:
     // While Excel edits text: the switch to tab c through the Window menu.
     // True when Excel has c active afterwards (or cannot tell).
     bool SwitchThroughWindowMenu(const std::shared_ptr<tab::TabItem>& Item, const std::wstring& c);
+    // The close button and the middle button: the tab's workbook closes as
+    // a double click on the tab closes it.
+    void CloseTabWorkbook(const std::shared_ptr<tab::TabItem>& Item);
 
     std::shared_ptr<excel::Application> oHostApp_;
     std::unique_ptr<TabFormWindow> window_;

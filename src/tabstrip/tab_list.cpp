@@ -8,6 +8,7 @@
 #include "interop/host_error.h"
 #include "tabstrip/form_tab.h"
 #include "tracking/excel_windows.h"
+#include "tracking/unsaved_marks.h"
 
 namespace tarnwick {
 
@@ -40,6 +41,12 @@ void Form_Tab::FillTabs(tab::TabControl& tabs) {
             step([&] { Required(tabs.Item(i)).Caption(wb->Name()); });
             step([&] { Required(tabs.Item(i)).ToolTip(wb->FullName()); });
             step([&] { Required(tabs.Item(i)).Image(kWorkbookImage); });
+            // New tabs start unmarked; the poll would mark them again only
+            // on its next round.
+            step([&] {
+                const std::shared_ptr<tab::TabItem> item = tabs.Item(i);
+                if (KnownUnsaved(Required(item).Caption())) item->Unsaved(true);
+            });
             ++i;
         }
     }

@@ -1,5 +1,6 @@
 // MouseUp on the strip: the two popups, and double clicks, which the tab
-// control does not report itself, recognised from successive button-ups.
+// control does not report itself, recognised from successive button-ups;
+// the middle button and the close buttons close a tab's workbook.
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -19,6 +20,7 @@ namespace {
 
 constexpr int16_t kLeftButton = 1;
 constexpr int16_t kRightButton = 2;
+constexpr int16_t kMiddleButton = 4;
 
 // The event's position as a 32-bit integer, halves to the even neighbour; a
 // value out of range fails the statement ("overflow").
@@ -60,6 +62,35 @@ void ExecuteBuiltIn(const std::shared_ptr<excel::Application>& app, int32_t id) 
 }
 
 }  // namespace
+
+void Form_Tab::CloseTabWorkbook(const std::shared_ptr<tab::TabItem>& Item) {
+    std::wstring caption;
+    try {
+        caption = Required(Item).Caption();
+    } catch (const HostError&) {
+        return;
+    }
+    if (ExcelBusy() || !EndExcelEdit(oHostApp_.get())) return;
+    // Excel's Close acts on the active workbook, so the tab's becomes active
+    // first, as the first click of a double click makes it; if it does not,
+    // nothing closes rather than another workbook.
+    std::shared_ptr<excel::Workbook> wb;
+    assign(wb, [&] { return Required(Required(oHostApp_).Workbooks()).Item(caption); });
+    if (!wb) return;
+    step([&] { wb->Activate(); });
+    if (ActiveName(oHostApp_.get()) != caption) return;
+    step([&] {
+        Required(Required(Required(oHostApp_).CommandBars()).FindControl(std::nullopt, excel::ids::Close)).Execute();
+    });
+}
+
+void Form_Tab::TabSeclect_CloseButtonClick(const std::shared_ptr<tab::TabItem>& Item) {
+    try {
+        CloseTabWorkbook(Item);
+    } catch (...) {
+        // An event of the tab control: nothing may leave it.
+    }
+}
 
 void Form_Tab::TabSeclect_MouseUp(int16_t Button, int16_t /*Shift*/, float x, float y) {
     try {
@@ -156,6 +187,10 @@ void Form_Tab::TabSeclect_MouseUp(int16_t Button, int16_t /*Shift*/, float x, fl
                     sLastClickCaption = kTabOtherMarker;
                 }
             }
+        } else if (Button == kMiddleButton) {
+            std::shared_ptr<tab::TabItem> hit;
+            step([&] { hit = TabSeclect()->HitTest(ToLong(x), ToLong(y)); });
+            if (hit) CloseTabWorkbook(hit);
         }
 
         nLastButton = Button;

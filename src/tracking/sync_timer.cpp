@@ -23,6 +23,7 @@
 #include "tabstrip/form_tab.h"
 #include "tracking/excel_busy.h"
 #include "tracking/excel_windows.h"
+#include "tracking/unsaved_marks.h"
 
 namespace tarnwick {
 
@@ -214,6 +215,7 @@ void SyncTimerProc(WindowHandle, uint32_t, std::uintptr_t, uint32_t) {
         Tick();
     } catch (...) {
     }
+    RefreshUnsavedMarks();
 }
 
 void StartSyncTimerIfStopped() {

@@ -9,14 +9,15 @@
 namespace tarnwick::win32 {
 
 const IID DIID_AppEvents = {0x00024413, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID DIID_CommandBarButtonEvents = {0x000C0351, 0x0000, 0x0000,
-                                         {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID DIID_CommandBarButtonEvents = {0x000C0351, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 namespace {
 
 // Members Excel fixes by DISPID; everything else is reached by name.
 constexpr DISPID kDispWindowVisible = 558;
 constexpr DISPID kDispWindowsCount = 118;
+// Workbook.Saved: read for every tab twice a second, so by number.
+constexpr DISPID kDispWorkbookSaved = 298;
 
 constexpr WORD kGet = DISPATCH_PROPERTYGET | DISPATCH_METHOD;
 
@@ -102,6 +103,7 @@ public:
     using HostObject::HostObject;
     std::wstring Name() override { return Get(L"Name").ToString(); }
     std::wstring FullName() override { return Get(L"FullName").ToString(); }
+    bool Saved() override { return InvokeId(get(), kDispWorkbookSaved, kGet).ToBool(); }
     void Activate() override { Call(L"Activate"); }
     std::shared_ptr<excel::Windows> Windows() override { return WrapRequired<WindowsObject>(Get(L"Windows")); }
 };
@@ -244,16 +246,16 @@ public:
         constexpr DISPID kWorkbookBeforeClose = 0x622;
         if (!target_) return S_OK;
         switch (id) {
-        case kNewWorkbook:
-            return Guarded([&] { target_->NewWorkbook(Workbook(params, 0)); });
-        case kWorkbookOpen:
-            return Guarded([&] { target_->WorkbookOpen(Workbook(params, 0)); });
-        case kWorkbookActivate:
-            return Guarded([&] { target_->WorkbookActivate(Workbook(params, 0)); });
-        case kWorkbookBeforeClose:
-            return BeforeClose(params, excepInfo);
-        default:
-            return S_OK;
+            case kNewWorkbook:
+                return Guarded([&] { target_->NewWorkbook(Workbook(params, 0)); });
+            case kWorkbookOpen:
+                return Guarded([&] { target_->WorkbookOpen(Workbook(params, 0)); });
+            case kWorkbookActivate:
+                return Guarded([&] { target_->WorkbookActivate(Workbook(params, 0)); });
+            case kWorkbookBeforeClose:
+                return BeforeClose(params, excepInfo);
+            default:
+                return S_OK;
         }
     }
 

@@ -71,8 +71,8 @@ TEST(TabRightClick, FindsTheTabUnderThePointerRoundedHalfToEven) {
         int32_t selected;
     };
     const Case cases[] = {
-        {-0.5f, kTabBar, 0},   {-1.5f, kTabBarII, 1}, {99.49f, kTabBar, 0},
-        {99.5f, kTabBar, 1},   {250.0f, kTabBarII, 1}, {1e20f, kTabBarII, 1},
+        {-0.5f, kTabBar, 0}, {-1.5f, kTabBarII, 1},  {99.49f, kTabBar, 0},
+        {99.5f, kTabBar, 1}, {250.0f, kTabBarII, 1}, {1e20f, kTabBarII, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "x = " << c.x);
@@ -170,9 +170,11 @@ TEST(TabDoubleClick, IsRecognisedOnlyForTwoQuickLeftClicksOnOneTarget) {
         {"slow clicks", 1000000, {{Left, 0}, {Wait, 500}, {Left, 0}}, {}},
         {"quick clicks on two tabs", 1000000, {{Left, 0}, {Left, 1}}, {}},
         {"a right click in between", 1000000, {{Left, 0}, {Right, 0}, {Left, 0}}, {}},
-        {"a middle click in between", 1000000, {{Left, 0}, {Middle, 0}, {Left, 0}}, {}},
+        {"a middle click in between closes its tab", 1000000, {{Left, 0}, {Middle, 1}, {Left, 0}}, {L"Close(b.xls)"}},
         {"a third quick click starts a new pair", 1000000, {{Left, 1}, {Left, 1}, {Left, 1}}, {L"Close(b.xls)"}},
-        {"four quick clicks are two pairs", 1000000, {{Left, 1}, {Left, 1}, {Left, 1}, {Left, 1}},
+        {"four quick clicks are two pairs",
+         1000000,
+         {{Left, 1}, {Left, 1}, {Left, 1}, {Left, 1}},
          {L"Close(b.xls)", L"Close(c.xls)"}},
         {"double click on the empty strip", 1000000, {{LeftEmpty, 0}, {Wait, 100}, {LeftEmpty, 0}}, {L"New(Book1)"}},
         {"the empty strip, then a tab", 1000000, {{LeftEmpty, 0}, {Left, 0}}, {}},
@@ -190,11 +192,21 @@ TEST(TabDoubleClick, IsRecognisedOnlyForTwoQuickLeftClicksOnOneTarget) {
 
         for (const Action& a : c.actions) {
             switch (a.op) {
-                case Left: world.ClickTab(static_cast<int32_t>(a.arg), kLeft); break;
-                case Right: world.ClickTab(static_cast<int32_t>(a.arg), kRight); break;
-                case Middle: world.ClickTab(static_cast<int32_t>(a.arg), 4); break;
-                case LeftEmpty: world.ClickEmpty(kLeft); break;
-                case Wait: world.Advance(a.arg); break;
+                case Left:
+                    world.ClickTab(static_cast<int32_t>(a.arg), kLeft);
+                    break;
+                case Right:
+                    world.ClickTab(static_cast<int32_t>(a.arg), kRight);
+                    break;
+                case Middle:
+                    world.ClickTab(static_cast<int32_t>(a.arg), 4);
+                    break;
+                case LeftEmpty:
+                    world.ClickEmpty(kLeft);
+                    break;
+                case Wait:
+                    world.Advance(a.arg);
+                    break;
             }
             if (a.op != Wait) {
                 EXPECT_EQ(world.FocusedWindow(), world.MainWindow()) << "focus back to Excel";
