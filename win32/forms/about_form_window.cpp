@@ -13,8 +13,9 @@ namespace tarnwick::win32 {
 namespace {
 
 constexpr int kClientWidthTwips = 6480;
-constexpr int kClientHeightTwips = 5235;
-constexpr int kFrameLeft = 480, kFrameTop = 3720;  // the option buttons sit inside Frame1
+constexpr int kClientHeightTwips = 6075;
+constexpr int kFrameLeft = 480, kFrameTop = 3720;    // the option buttons sit inside Frame1
+constexpr int kFrame2Left = 480, kFrame2Top = 4560;  // the check boxes inside Frame2, in the same columns
 
 constexpr wchar_t kFontFace[] = L"微软雅黑";
 constexpr COLORREF kLinkColor = RGB(0, 0, 255);
@@ -33,12 +34,17 @@ struct ControlDesign {
 
 // In the form's stored order, which is also the tab order: cmdOK first.
 // Texts are filled in from the id when the control is created.
-constexpr std::array<ControlDesign, 13> kDesign{{
-    {kIdCmdOK, L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 5040, 4560, 1020, 345, FontKind::Normal},
+constexpr std::array<ControlDesign, 16> kDesign{{
+    {kIdCmdOK, L"BUTTON", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 5040, 5400, 1020, 345, FontKind::Normal},
     {kIdFrame1, L"BUTTON", BS_GROUPBOX | WS_GROUP, kFrameLeft, kFrameTop, 5535, 735, FontKind::Normal},
     {kIdOption2, L"BUTTON", BS_AUTORADIOBUTTON | WS_TABSTOP | WS_GROUP, kFrameLeft + 3600, kFrameTop + 240, 1455, 375,
      FontKind::Normal},
     {kIdOption1, L"BUTTON", BS_AUTORADIOBUTTON, kFrameLeft + 720, kFrameTop + 240, 1455, 375, FontKind::Normal},
+    {kIdFrame2, L"BUTTON", BS_GROUPBOX | WS_GROUP, kFrame2Left, kFrame2Top, 5535, 735, FontKind::Normal},
+    {kIdChkCloseButtons, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP, kFrame2Left + 720, kFrame2Top + 240, 2175,
+     375, FontKind::Normal},
+    {kIdChkUnsavedMarks, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, kFrame2Left + 3600, kFrame2Top + 240, 1815, 375,
+     FontKind::Normal},
     {kIdLabelblog, L"STATIC", SS_LEFT | SS_NOTIFY | SS_NOPREFIX | WS_GROUP, 1800, 3000, 2655, 615, FontKind::Link},
     {kIdLabel9, L"STATIC", SS_LEFT | SS_NOPREFIX, 480, 3000, 855, 255, FontKind::Normal},
     {kIdLabel8, L"STATIC", SS_LEFT | SS_NOPREFIX, 480, 1800, 4815, 375, FontKind::Normal},
@@ -56,6 +62,9 @@ std::wstring CaptionOf(int id, const wchar_t* webAddress) {
     case kIdFrame1: return L"风格选择";
     case kIdOption2: return L"豪华风格";
     case kIdOption1: return L"简洁风格";
+    case kIdFrame2: return L"标签选项";
+    case kIdChkCloseButtons: return L"显示关闭按钮";
+    case kIdChkUnsavedMarks: return L"显示未保存标记";
     case kIdLabelblog: return webAddress;
     case kIdLabel9: return L"我的博客:";
     case kIdLabel8: return about_text::kCredit;
@@ -334,8 +343,27 @@ void Win32AboutFormWindow::OptionValue(AboutOption option, bool value) {
     ::SendMessageW(button, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+bool Win32AboutFormWindow::CheckValue(AboutCheck check) {
+    HWND box = state_->Control(check == AboutCheck::chkCloseButtons ? kIdChkCloseButtons : kIdChkUnsavedMarks);
+    if (!box) ThrowHr(E_HANDLE);
+    return ::SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32AboutFormWindow::CheckValue(AboutCheck check, bool value) {
+    HWND box = state_->Control(check == AboutCheck::chkCloseButtons ? kIdChkCloseButtons : kIdChkUnsavedMarks);
+    if (!box) ThrowHr(E_HANDLE);
+    ::SendMessageW(box, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
 void Win32AboutFormWindow::Enabled(AboutControl control, bool value) {
-    int id = control == AboutControl::Option1 ? kIdOption1 : control == AboutControl::Option2 ? kIdOption2 : kIdCmdOK;
+    int id = kIdCmdOK;
+    switch (control) {
+    case AboutControl::Option1: id = kIdOption1; break;
+    case AboutControl::Option2: id = kIdOption2; break;
+    case AboutControl::cmdOK: id = kIdCmdOK; break;
+    case AboutControl::chkCloseButtons: id = kIdChkCloseButtons; break;
+    case AboutControl::chkUnsavedMarks: id = kIdChkUnsavedMarks; break;
+    }
     HWND window = state_->Control(id);
     if (!window) ThrowHr(E_HANDLE);
     ::EnableWindow(window, value ? TRUE : FALSE);

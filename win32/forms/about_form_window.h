@@ -29,6 +29,9 @@ enum AboutControlId : int {
     kIdLabel4,
     kIdLabel3,
     kIdLabel2,
+    kIdFrame2,
+    kIdChkCloseButtons,
+    kIdChkUnsavedMarks,
 };
 
 // Texts shown by the dialog; the link text is the core's web address.
@@ -54,6 +57,8 @@ public:
     WindowHandle hWnd() override;
     bool OptionValue(AboutOption option) override;
     void OptionValue(AboutOption option, bool value) override;
+    bool CheckValue(AboutCheck check) override;
+    void CheckValue(AboutCheck check, bool value) override;
     void Enabled(AboutControl control, bool value) override;
     void ShowModal() override;
     void Destroy() override;

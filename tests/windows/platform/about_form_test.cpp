@@ -86,10 +86,13 @@ TEST_F(AboutWindow, ControlsCarryTheirCaptionsAtTheirDesignPositions) {
         std::wstring text;
         int left, top, width, height;  // twips
     } cases[] = {
-        {kIdCmdOK, L"确定", 5040, 4560, 1020, 345},
+        {kIdCmdOK, L"确定", 5040, 5400, 1020, 345},
         {kIdFrame1, L"风格选择", 480, 3720, 5535, 735},
         {kIdOption2, L"豪华风格", 480 + 3600, 3720 + 240, 1455, 375},
         {kIdOption1, L"简洁风格", 480 + 720, 3720 + 240, 1455, 375},
+        {kIdFrame2, L"标签选项", 480, 4560, 5535, 735},
+        {kIdChkCloseButtons, L"显示关闭按钮", 480 + 720, 4560 + 240, 2175, 375},
+        {kIdChkUnsavedMarks, L"显示未保存标记", 480 + 3600, 4560 + 240, 1815, 375},
         {kIdLabelblog, kAddress, 1800, 3000, 2655, 615},
         {kIdLabel9, L"我的博客:", 480, 3000, 855, 255},
         {kIdLabel8, about_text::kCredit, 480, 1800, 4815, 375},
@@ -150,8 +153,15 @@ TEST_F(AboutWindow, OptionsAreExclusiveAndControlsCanBeDisabled) {
     EXPECT_FALSE(window_->OptionValue(AboutOption::Option1));
     EXPECT_TRUE(window_->OptionValue(AboutOption::Option2));
 
+    window_->CheckValue(AboutCheck::chkUnsavedMarks, true);
+    EXPECT_TRUE(window_->CheckValue(AboutCheck::chkUnsavedMarks));
+    EXPECT_FALSE(window_->CheckValue(AboutCheck::chkCloseButtons)) << "check boxes are independent";
+
     window_->Enabled(AboutControl::Option1, false);
     window_->Enabled(AboutControl::cmdOK, false);
+    window_->Enabled(AboutControl::chkCloseButtons, false);
+    EXPECT_FALSE(::IsWindowEnabled(Item(kIdChkCloseButtons)));
+    EXPECT_TRUE(::IsWindowEnabled(Item(kIdChkUnsavedMarks)));
     EXPECT_FALSE(::IsWindowEnabled(Item(kIdOption1)));
     EXPECT_TRUE(::IsWindowEnabled(Item(kIdOption2)));
     EXPECT_FALSE(::IsWindowEnabled(Item(kIdCmdOK)));
@@ -239,6 +249,8 @@ TEST_F(AboutWindow, Screenshot) {
     if (!dir) GTEST_SKIP() << "TARNWICK_SCREENSHOT_DIR not set";
     OwnByExcel();
     window_->OptionValue(AboutOption::Option2, true);
+    window_->CheckValue(AboutCheck::chkCloseButtons, true);
+    window_->CheckValue(AboutCheck::chkUnsavedMarks, true);
     RunModal([&] { ::SetTimer(nullptr, 0, 800, &CaptureAndClose); });
 }
 

@@ -1,5 +1,6 @@
 // The popup menus in Office, their entries run through a right click on the
-// strip, double clicks on a tab and on the empty strip, and the about dialog.
+// strip, double clicks on a tab and on the empty strip, the close buttons,
+// the middle button, the unsaved mark, and the about dialog.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -222,6 +223,97 @@ TEST_F(Commands, DoubleClicksCloseATabsWorkbookOrCreateOne) {
         ASSERT_TRUE(active);
         EXPECT_TRUE(s.WaitForStrip(c.books, *active));
     }
+}
+
+// A tab's accessible object while it has a close button (its child 1).
+ComPtr<IAccessible> TabObject(HWND strip, int index) {
+    ComPtr<IAccessible> list;
+    ::AccessibleObjectFromWindow(strip, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, list.put_void());
+    if (!list) return nullptr;
+    VARIANT child;
+    ::VariantInit(&child);
+    V_VT(&child) = VT_I4;
+    V_I4(&child) = index + 1;
+    ComPtr<IDispatch> object;
+    if (list->get_accChild(child, object.put()) != S_OK || !object) return nullptr;
+    return object.TryAs<IAccessible>(IID_IAccessible);
+}
+
+POINT CloseButtonOf(IAccessible& tab) {
+    VARIANT button;
+    ::VariantInit(&button);
+    V_VT(&button) = VT_I4;
+    V_I4(&button) = 1;
+    long x = 0, y = 0, w = 0, h = 0;
+    EXPECT_EQ(tab.accLocation(&x, &y, &w, &h, button), S_OK);
+    return POINT{x + w / 2, y + h / 2};
+}
+
+TEST_F(Commands, TheCloseButtonAndTheMiddleButtonCloseTheirTabsWorkbookOnce) {
+    enum How { CloseButton, Middle, MiddleOnEmptyStrip };
+    const struct Case {
+        const char* what;
+        How how;
+        int tab;  // Book1, Book2, Book3 with Book3 active
+        std::vector<std::wstring> books;
+    } cases[] = {
+        {"close button of the selected tab", CloseButton, 2, {L"Book1", L"Book2"}},
+        {"close button of another tab, under the pointer", CloseButton, 0, {L"Book2", L"Book3"}},
+        {"middle click on a tab", Middle, 1, {L"Book1", L"Book3"}},
+        {"middle click on the empty strip", MiddleOnEmptyStrip, 0, {L"Book1", L"Book2", L"Book3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session s({.initialWorkbooks = 3});
+        s.excel.ActivateWorkbook(L"Book3");
+        ASSERT_TRUE(s.WaitForStrip({L"Book1", L"Book2", L"Book3"}, L"Book3"));
+        s.excel.ClearEvents();
+        const std::vector<Tab> tabs = s.Tabs();
+        const RECT& r = tabs[c.tab].screen;
+        const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        if (c.how == CloseButton) {
+            ComPtr<IAccessible> tab = TabObject(s.TabWindow(), c.tab);
+            ASSERT_TRUE(tab) << "the tab has a close button";
+            s.Click(CloseButtonOf(*tab.get()));
+        } else {
+            s.Click(c.how == Middle ? centre : s.EmptyStripPoint(), Button::Middle);
+        }
+        s.Pump(200);
+        EXPECT_EQ(OpenNames(s.excel), c.books);
+        const auto commands = s.excel.Commands();
+        EXPECT_EQ(std::count(commands.begin(), commands.end(), L"106"), c.books.size() == 3 ? 0 : 1);
+        const auto active = s.excel.ActiveWorkbook();
+        ASSERT_TRUE(active);
+        EXPECT_TRUE(s.WaitForStrip(c.books, *active));
+        EXPECT_TRUE(s.excel.UnexpectedCalls().empty());
+    }
+}
+
+TEST_F(Commands, ATabShowsItsWorkbooksUnsavedChangesToScreenReaders) {
+    Session s({.initialWorkbooks = 2});
+    ASSERT_TRUE(s.WaitForStrip({L"Book1", L"Book2"}, L"Book2"));
+    ComPtr<IAccessible> list;
+    ::AccessibleObjectFromWindow(s.TabWindow(), static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, list.put_void());
+    ASSERT_TRUE(list);
+    const auto valueOf = [&](long child) {
+        VARIANT id;
+        ::VariantInit(&id);
+        V_VT(&id) = VT_I4;
+        V_I4(&id) = child;
+        BSTR value = nullptr;
+        list->get_accValue(id, &value);
+        std::wstring text = value ? value : L"";
+        ::SysFreeString(value);
+        return text;
+    };
+    EXPECT_EQ(valueOf(1), L"");
+    s.excel.SetDirty(L"Book1", true);
+    s.Pump(700);  // one poll is due every 500 ms
+    EXPECT_EQ(valueOf(1), L"未保存");
+    EXPECT_EQ(valueOf(2), L"");
+    s.excel.SetDirty(L"Book1", false);
+    s.Pump(700);
+    EXPECT_EQ(valueOf(1), L"");
 }
 
 // What the about dialog showed, read from inside its modal loop.

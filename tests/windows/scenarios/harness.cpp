@@ -130,10 +130,11 @@ void Session::Click(POINT screen, Button button) {
     POINT client = screen;
     ::ScreenToClient(target, &client);
     const LPARAM at = MAKELPARAM(client.x, client.y);
-    const bool left = button == Button::Left;
+    const UINT down = button == Button::Left ? WM_LBUTTONDOWN : button == Button::Right ? WM_RBUTTONDOWN : WM_MBUTTONDOWN;
+    const WPARAM held = button == Button::Left ? MK_LBUTTON : button == Button::Right ? MK_RBUTTON : MK_MBUTTON;
     ::PostMessageW(target, WM_MOUSEMOVE, 0, at);
-    ::PostMessageW(target, left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, left ? MK_LBUTTON : MK_RBUTTON, at);
-    ::PostMessageW(target, left ? WM_LBUTTONUP : WM_RBUTTONUP, 0, at);
+    ::PostMessageW(target, down, held, at);
+    ::PostMessageW(target, down + 1, 0, at);  // the matching button-up
     excel.PumpFor(30);
 }
 

@@ -47,7 +47,7 @@ std::vector<HWND> ThreadWindows();
 std::wstring ClassOf(HWND window);
 std::wstring TextOf(HWND window);
 
-enum class Button { Left, Right };
+enum class Button { Left, Right, Middle };
 
 // The fake Excel with the add-in connected to it.
 class Session {
