@@ -1,11 +1,12 @@
 // The about dialog: when it may change the style, what it preselects, and
 // what confirming it stores and redraws.
+#include "support/about_dialog.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 
 #include "commands_world.h"
-#include "support/about_dialog.h"
 #include "tabstrip/form_tab.h"
 
 namespace tarnwick::testing {
@@ -171,6 +172,84 @@ TEST(AboutDialog, LinkOpensTheWebPageInTheDefaultBrowser) {
     EXPECT_FALSE(call.parameters.has_value());
     EXPECT_FALSE(call.directory.has_value());
     EXPECT_EQ(call.showCmd, 1);
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
+
+namespace tarnwick::testing {
+namespace {
+
+// The two switches at connection, in the dialog, and on the strip: a stored
+// REG_DWORD 0 turns one off; anything else, or nothing, leaves it on.
+TEST(AboutDialog, TheSwitchesAreOnUnlessStoredOffAndTheConfirmedOnesAreStored) {
+    using Bytes = std::vector<uint8_t>;
+    const struct Case {
+        const char* what;
+        std::optional<std::pair<uint32_t, Bytes>> stored;  // the same for both values
+        bool on;
+    } cases[] = {
+        {"nothing stored", std::nullopt, true},
+        {"DWORD 0", std::pair{win::REG_DWORD, Bytes{0, 0, 0, 0}}, false},
+        {"DWORD 1", std::pair{win::REG_DWORD, Bytes{1, 0, 0, 0}}, true},
+        {"DWORD 2", std::pair{win::REG_DWORD, Bytes{2, 0, 0, 0}}, true},
+        {"DWORD 0x100", std::pair{win::REG_DWORD, Bytes{0, 1, 0, 0}}, true},
+        {"DWORD of two bytes", std::pair{win::REG_DWORD, Bytes{0, 0}}, true},
+        {"text \"0\"", std::pair{win::REG_SZ, Bytes{'0', 0}}, true},
+        {"binary zeros", std::pair{win::REG_BINARY, Bytes{0, 0, 0, 0}}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto session = std::make_unique<Session>();
+        sim::World& world = session->world();
+        if (c.stored) {
+            for (const wchar_t* value : {kCloseButtonsValue, kUnsavedMarksValue})
+                world.SetRegistryValue(kSettingsKey, value, c.stored->first, c.stored->second);
+        }
+        world.OpenWorkbook(L"C:\\data\\a.xls");
+        session->Connect();
+        EXPECT_EQ(world.Tabs()->ShowsCloseButtons(), c.on);
+        EXPECT_EQ(world.Tabs()->ShowsUnsavedMarks(), c.on);
+
+        SCOPED_TRACE("the user turns the close buttons over and confirms");
+        world.OnAboutDialog([](sim::AboutDialogSim& dialog) {
+            dialog.ToggleCheck(AboutCheck::chkCloseButtons);
+            dialog.PressOK();
+        });
+        ASSERT_TRUE(world.ClickControl(kTabBarII, caption::About));
+        ASSERT_EQ(world.AboutDialogsShown().size(), 1u);
+        EXPECT_EQ(world.AboutDialogsShown()[0].closeButtons, c.on);
+        EXPECT_EQ(world.AboutDialogsShown()[0].unsavedMarks, c.on);
+        EXPECT_EQ(world.RegistryValue(kSettingsKey, kCloseButtonsValue)->data,
+                  (Bytes{c.on ? uint8_t{0} : uint8_t{1}, 0, 0, 0}));
+        EXPECT_EQ(world.RegistryValue(kSettingsKey, kCloseButtonsValue)->type, win::REG_DWORD);
+        EXPECT_EQ(world.RegistryValue(kSettingsKey, kUnsavedMarksValue)->data,
+                  (Bytes{c.on ? uint8_t{1} : uint8_t{0}, 0, 0, 0}));
+        EXPECT_EQ(world.Tabs()->ShowsCloseButtons(), !c.on) << "the reloaded strip follows";
+        EXPECT_EQ(world.Tabs()->ShowsUnsavedMarks(), c.on);
+        EXPECT_TRUE(world.EscapedExceptions().empty());
+    }
+}
+
+TEST(AboutDialog, WhileEditingTheSwitchesShowWhatTheStripDoesAndCannotChange) {
+    auto session = std::make_unique<Session>();
+    sim::World& world = session->world();
+    world.SetRegistryValue(kSettingsKey, kUnsavedMarksValue, win::REG_DWORD, {0, 0, 0, 0});
+    world.OpenWorkbook(L"C:\\data\\a.xls");
+    session->Connect();
+    world.FocusWindow(world.CellEditWindow());
+    world.OnAboutDialog([](sim::AboutDialogSim& dialog) {
+        dialog.ToggleCheck(AboutCheck::chkUnsavedMarks);
+        dialog.PressOK();
+    });
+    ASSERT_TRUE(world.ClickControl(kTabBarII, caption::About));
+    ASSERT_EQ(world.AboutDialogsShown().size(), 1u);
+    const sim::AboutShown& shown = world.AboutDialogsShown()[0];
+    EXPECT_TRUE(shown.closeButtons);
+    EXPECT_FALSE(shown.unsavedMarks);
+    EXPECT_FALSE(shown.checksEnabled);
+    EXPECT_EQ(world.RegistryValue(kSettingsKey, kCloseButtonsValue), std::nullopt) << "nothing stored";
+    EXPECT_FALSE(State().UnsavedMarksSetting);
 }
 
 }  // namespace
