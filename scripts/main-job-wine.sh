@@ -37,7 +37,7 @@ win_out="Z:${out//\//\\}"
 "$build/wine-run" "$demo" "$win_out" >"$out/demo.log" 2>&1 &
 demo_pid=$!
 
-for step in 1 2 3 4 5; do
+for step in 1 2 3 4 5 6 7 8; do
   waited=0
   while [ ! -f "$out/step-$step.ready" ]; do
     if ! kill -0 "$demo_pid" 2>/dev/null; then break 2; fi
