@@ -45,9 +45,13 @@ std::optional<bool> ReadSaved(const std::shared_ptr<excel::Workbook>& wb) {
 void RefreshUnsavedMarks() {
     try {
         AddinState& s = State();
-        if (!s.UnsavedMarksSetting) return;
-        const std::shared_ptr<excel::Application>& app = s.ExcelApp;
-        const std::shared_ptr<Form_Tab>& form = s.TabStripForm;
+        if (!s.UnsavedMarksSetting) {
+            // Switched off in the about dialog: nothing is held for it either.
+            s.UnsavedMarksSeen.clear();
+            return;
+        }
+        const std::shared_ptr<excel::Application> app = s.ExcelApp;
+        const std::shared_ptr<Form_Tab> form = s.TabStripForm;
         if (!app || !form || s.TabControlUnavailable || !form->IsLoaded()) return;
 
         uint32_t now = 0;
@@ -58,14 +62,15 @@ void RefreshUnsavedMarks() {
         }
         // Unsigned difference: right across the 49.7-day wrap.
         if (s.UnsavedMarksPolled && now - s.UnsavedMarksPolledAt < kUnsavedMarksPeriodMs) return;
+        // A busy Excel is asked again a period later, not on every tick.
+        s.UnsavedMarksPolled = true;
+        s.UnsavedMarksPolledAt = now;
 
         // Excel's main window does not change while Excel runs: read once.
         if (s.UnsavedMarksExcelHwnd == 0) assign(s.UnsavedMarksExcelHwnd, [&] { return app->Hwnd(); });
         const std::optional<WindowHandle> excelHwnd =
             s.UnsavedMarksExcelHwnd != 0 ? std::optional<WindowHandle>(s.UnsavedMarksExcelHwnd) : std::nullopt;
         if (ExcelBusy(excelHwnd)) return;
-        s.UnsavedMarksPolled = true;
-        s.UnsavedMarksPolledAt = now;
 
         std::shared_ptr<tab::TabControl> tabs;
         assign(tabs, [&] { return form->TabSeclect(); });
