@@ -24,6 +24,11 @@ cp "$icon" "$work/files/product.ico"
    -D AddinDll=TarnwickAddin.dll -D ControlOcx=Corvane.ocx -D InstallNote=INSTALL.txt -D Icon=product.ico \
    "$here/Tarnwick.wxs")
 
+# wixl writes the summary's template as Intel;1033 whatever Package/@Languages
+# says; the package's language is the product's. (Setting the summary keeps
+# its package code, Windows Installer version and word count.)
+package_code=$(msiinfo suminfo "$work/setup.msi" | sed -n 's/^Revision number (UUID): //p')
+msibuild "$work/setup.msi" -s Tarnwick Tarnwick "Intel;2052" "$package_code"
 printf '\n\n936\t_ForceCodepage\n' >"$work/_ForceCodepage.idt"
 msibuild "$work/setup.msi" -i "$work/_ForceCodepage.idt"
 # An imported table replaces the whole table: export, change rows, import.
@@ -44,6 +49,12 @@ fix_table LaunchCondition -v newer="已安装较新版本的 ${product_name}，�
 if msiinfo export "$work/setup.msi" LaunchCondition | grep -q '@[A-Z_]*@'; then
   echo "build-msi.sh: a message placeholder is left" >&2; exit 1
 fi
+# wixl leaves the registry searches' locators out: the add-in's class in the
+# machine's and in the user's classes (raw default value, 32-bit view).
+clsid_key='Software\Classes\CLSID\{157952BC-9669-489A-A948-DBB13BB983A6}\InprocServer32'
+printf 'Signature_\tRoot\tKey\tName\tType\ns72\ti2\ts255\tS255\tI2\nRegLocator\tSignature_\n%s\n%s\n' \
+  "MachineAddin	2	$clsid_key		2" "UserAddin	1	$clsid_key		2" >"$work/RegLocator.idt"
+msibuild "$work/setup.msi" -i "$work/RegLocator.idt"
 # Progress while the package runs, then what happened; /qn shows none of it.
 for table in "$here"/ui/*.idt; do msibuild "$work/setup.msi" -i "$table"; done
 fix_table InstallUISequence '

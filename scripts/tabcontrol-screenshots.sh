@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Screenshots of Corvane.ocx's three looks under Xvfb: out/tabcontrol-deluxe.png,
-# out/tabcontrol-excel2003.png and out/tabcontrol-excel2002.png.
+# Screenshots of the strip's looks under Xvfb, named as the user knows them:
+# the two styles of the about dialog on Excel 2003, out/style-豪华风格.png and
+# out/style-简洁风格.png, and out/style-excel2002.png, the one look Excel 2002
+# gets whichever style is chosen.
 # Uses the Windows tree in $TABCONTROL_WIN_BUILD (default build/windows),
 # configuring and building what it needs there.
 set -euo pipefail
@@ -28,7 +30,7 @@ trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$showcase_dir/tabcontrol_showcase.exe" "$showcase_dir/Corvane.ocx" "$work/"
 # The same prefix, code page and locale as the tests (build/<tree>/wine-run).
 (cd "$work" && DISPLAY=$display "$build/wine-run" ./tabcontrol_showcase.exe)
-for look in deluxe excel2003 excel2002; do
-  convert "$work/tabcontrol-$look.bmp" "$out/tabcontrol-$look.png"
-  echo "$out/tabcontrol-$look.png"
+for look in deluxe:豪华风格 excel2003:简洁风格 excel2002:excel2002; do
+  convert "$work/tabcontrol-${look%%:*}.bmp" "$out/style-${look#*:}.png"
+  echo "$out/style-${look#*:}.png"
 done

@@ -15,6 +15,7 @@
 #include <msiquery.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -298,6 +299,65 @@ TEST(PackageDatabase, ChineseTextsAreStoredInCodePage936AndTheSummaryStaysAscii)
     ::MsiCloseHandle(summary);
 }
 
+// The first column of every row a query on the package gives.
+std::vector<std::wstring> Query(const std::wstring& sql) {
+    std::vector<std::wstring> rows;
+    MSIHANDLE db = 0, view = 0, record = 0;
+    if (::MsiOpenDatabaseW(g_in.msi.c_str(), MSIDBOPEN_READONLY, &db) != ERROR_SUCCESS) return rows;
+    if (::MsiDatabaseOpenViewW(db, sql.c_str(), &view) == ERROR_SUCCESS && ::MsiViewExecute(view, 0) == ERROR_SUCCESS) {
+        while (::MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+            wchar_t text[1024] = L"";
+            DWORD size = 1024;
+            ::MsiRecordGetStringW(record, 1, text, &size);
+            rows.emplace_back(text);
+            ::MsiCloseHandle(record);
+        }
+        ::MsiCloseHandle(view);
+    }
+    ::MsiCloseHandle(db);
+    return rows;
+}
+
+bool HasChinese(const std::wstring& text) {
+    return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c >= 0x4E00 && c <= 0x9FFF; });
+}
+
+TEST(PackageDatabase, AsksForWindowsInstaller2AndSpeaksChineseInItsSummaryMessagesAndDialogs) {
+    MSIHANDLE summary = 0;
+    ASSERT_EQ(::MsiGetSummaryInformationW(0, g_in.msi.c_str(), 0, &summary), ERROR_SUCCESS);
+    UINT type = 0;
+    INT number = 0;
+    FILETIME time{};
+    wchar_t text[256] = L"";
+    DWORD size = 256;
+    ::MsiSummaryInfoGetPropertyW(summary, PIDSI_PAGECOUNT, &type, &number, &time, nullptr, nullptr);
+    EXPECT_EQ(number, 200) << "Windows XP SP2 ships Windows Installer 3.0";
+    ::MsiSummaryInfoGetPropertyW(summary, PIDSI_TEMPLATE, &type, &number, &time, text, &size);
+    EXPECT_STREQ(text, L"Intel;2052");
+    ::MsiCloseHandle(summary);
+    EXPECT_EQ(Query(L"SELECT `Value` FROM `Property` WHERE `Property`='ProductLanguage'"),
+              std::vector<std::wstring>{L"2052"});
+
+    SCOPED_TRACE("every message of the package is Chinese");
+    const auto messages = Query(L"SELECT `Description` FROM `LaunchCondition`");
+    EXPECT_EQ(messages.size(), 3u);
+    for (const std::wstring& message : messages) EXPECT_TRUE(HasChinese(message)) << Narrow(message);
+
+    SCOPED_TRACE("progress, then the outcome, when the package runs with its user interface");
+    for (const wchar_t* dialog : {L"ProgressDlg", L"ExitDlg", L"UserExitDlg", L"FatalErrorDlg"}) {
+        EXPECT_EQ(Query(std::wstring(L"SELECT `Action` FROM `InstallUISequence` WHERE `Action`='") + dialog + L"'").size(),
+                  1u)
+            << Narrow(dialog);
+    }
+    EXPECT_EQ(Query(L"SELECT `Action` FROM `InstallUISequence` WHERE `Sequence`=-1"),
+              std::vector<std::wstring>{L"ExitDlg"});
+    const auto outcome = Query(L"SELECT `Text` FROM `Control` WHERE `Dialog_`='ExitDlg' AND `Type`='Text'");
+    ASSERT_EQ(outcome.size(), 2u) << "installed and removed";
+    for (const std::wstring& line : outcome) EXPECT_TRUE(HasChinese(line)) << Narrow(line);
+    EXPECT_EQ(Query(L"SELECT `Control_` FROM `EventMapping` WHERE `Event`='SetProgress'"),
+              std::vector<std::wstring>{L"ProgressBar"});
+}
+
 struct Scope {
     const char* name;
     bool machine;
@@ -343,7 +403,8 @@ protected:
         ASSERT_GT(note.size(), 3u);
         EXPECT_EQ(std::string(note.begin(), note.begin() + 3), "\xEF\xBB\xBF") << "INSTALL.txt without a BOM";
         for (size_t i = 0; i < note.size(); ++i) {
-            if (note[i] == '\n') ASSERT_TRUE(i > 0 && note[i - 1] == '\r') << "INSTALL.txt: a bare LF at byte " << i;
+            if (note[i] != '\n') continue;
+            ASSERT_TRUE(i > 0 && note[i - 1] == '\r') << "INSTALL.txt: a bare LF at byte " << i;
         }
     }
 
@@ -385,7 +446,9 @@ TEST_P(Package, InstallsSilentlyRunsInExcelWithoutRegistrationAndUninstallsClean
 
     SCOPED_TRACE("the fake Excel, started afterwards, uses the package's control and writes nothing");
     EXPECT_EQ(StartExcel(Dir() + L"\\TarnwickAddin.dll", Dir() + L"\\Corvane.ocx"), 0u);
-    if (GetParam().systemDirectoryWritable) EXPECT_FALSE(Exists(SystemControl())) << "the system directory was written";
+    if (GetParam().systemDirectoryWritable) {
+        EXPECT_FALSE(Exists(SystemControl())) << "the system directory was written";
+    }
     EXPECT_FALSE(Exists(Folder(CSIDL_LOCAL_APPDATA) + L"\\Tarnwick\\Corvane.ocx") && machine())
         << "the add-in made a copy of its own";
 
