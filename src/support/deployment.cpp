@@ -234,8 +234,8 @@ void RemoveDeployedTabControl() {
             if (isRegistered(system)) {
                 const std::wstring regsvr32 = GetSystemDir() + L"\\regsvr32.exe";
                 step([&] {
-                    Plat().StartProcess(regsvr32, L"\"" + regsvr32 + L"\" /u \"" + system + L"\" /s", win::SW_SHOWNORMAL,
-                                        kRegistrationWaitMs);
+                    Plat().StartProcess(regsvr32, L"\"" + regsvr32 + L"\" /u \"" + system + L"\" /s",
+                                        win::SW_SHOWNORMAL, kRegistrationWaitMs);
                 });
             }
             // A user who may not write there leaves it: it is the machine's.
