@@ -26,7 +26,10 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1
 
 mkdir -p "$out"
 work=$(mktemp -d)
-trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+# Wine's processes go before the X server: ended after it, they would report
+# a broken X connection.
+trap 'WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true
+      kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$showcase_dir/tabcontrol_showcase.exe" "$showcase_dir/Corvane.ocx" "$work/"
 # The same prefix, code page and locale as the tests (build/<tree>/wine-run).
 (cd "$work" && DISPLAY=$display "$build/wine-run" ./tabcontrol_showcase.exe)
