@@ -127,6 +127,26 @@ TEST(Deployment, AnOlderRegisteredControlIsReplacedWhereItIsRegisteredOrElseBesi
     }
 }
 
+TEST(Deployment, RepairFirstLoadsARegisteredModuleOfOurVersionStraightFromItsFile) {
+    // COM may ignore the user's classes (an elevated Excel): the package's module still serves.
+    for (const uint16_t version : {2, 1}) {
+        SCOPED_TRACE(version);
+        auto world = MachineWithRegisteredControl(kUserClasses, kPackageModule, Versioned(version));
+        std::vector<std::wstring> tried;
+        const auto module = RepairTabControl([&](const std::wstring& candidate) {
+            tried.push_back(candidate);
+            return true;
+        });
+        if (version == 2) {
+            EXPECT_EQ(module, kPackageModule);
+            EXPECT_EQ(tried, std::vector<std::wstring>{kPackageModule});
+            EXPECT_EQ(world->FileWrites(), 0);
+        } else {
+            EXPECT_EQ(tried.front(), L"") << "an older module is not loaded as it stands";
+        }
+    }
+}
+
 TEST(Deployment, AnUnregisteredModuleInTheSystemDirectoryIsRegistered) {
     auto world = MakeMachine();
     world->SetResource(kControlResourceType, kControlResourceId, Versioned(2));
