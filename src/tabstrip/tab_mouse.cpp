@@ -9,6 +9,7 @@
 #include "interop/host_error.h"
 #include "tabstrip/form_tab.h"
 #include "tracking/excel_windows.h"
+#include "tracking/idle_watch.h"
 #include "tracking/sync_timer.h"
 
 namespace tarnwick {
@@ -44,7 +45,8 @@ constexpr int32_t kOpenDirPosition = 7;
 
 void SetTabBarEntryEnabled(const std::shared_ptr<excel::Application>& app, int32_t position, bool enabled) {
     step([&] {
-        Required(Required(Required(Required(Required(app).CommandBars()).Item(kTabBar)).Controls()).Item(position)).Enabled(enabled);
+        Required(Required(Required(Required(Required(app).CommandBars()).Item(kTabBar)).Controls()).Item(position))
+            .Enabled(enabled);
     });
 }
 
@@ -56,6 +58,7 @@ void ExecuteBuiltIn(const std::shared_ptr<excel::Application>& app, int32_t id) 
 
 void Form_Tab::TabSeclect_MouseUp(int16_t Button, int16_t /*Shift*/, float x, float y) {
     try {
+        NoteActivity();
         AddinState& state = State();
 
         // The click handler stops the timer for a switch through Excel's

@@ -6,11 +6,13 @@
 #include "interop/addin_state.h"
 #include "interop/host_error.h"
 #include "tabstrip/form_tab.h"
+#include "tracking/idle_watch.h"
 
 namespace tarnwick {
 
 void Form_Tab::TabSeclect_SelectedChanged(const std::shared_ptr<tab::TabItem>& Item) {
     try {
+        NoteActivity();
         const AddinState& s = State();
         if (IsEditWindowClass(s.FocusClassName) && s.WindowMenuSwitchPending) return;
         step([&] { Required(Required(Required(oHostApp_).Workbooks()).Item(Required(Item).Caption())).Activate(); });

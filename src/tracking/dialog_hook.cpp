@@ -14,6 +14,7 @@
 #include "interop/host_error.h"
 #include "interop/platform.h"
 #include "tracking/accessible_search.h"
+#include "tracking/idle_watch.h"
 
 namespace tarnwick {
 
@@ -26,6 +27,7 @@ constexpr const wchar_t* kActiveDocumentDialogTitle = L"活动文档";
 // No error policy: the first failure ends the notification.
 void OnActivate(WindowHandle window) {
     AddinState& s = State();
+    NoteActivity();
     s.ActivatedTitle = Plat().GetWindowTextA(window);
     if (s.WindowMenuSwitchPending &&
         (s.ActivatedTitle == kActiveDocumentDialogTitle || s.ActivatedTitle == kActivateDialogTitle)) {
@@ -36,6 +38,7 @@ void OnActivate(WindowHandle window) {
 
 void OnSetFocus(WindowHandle window) {
     AddinState& s = State();
+    NoteActivity();
     Platform& plat = Plat();
     s.FocusClassName = plat.GetClassNameA(window);
     if (s.FocusClassName == kEditClassEditBox) {

@@ -1,5 +1,6 @@
-// The 10 ms synchronisation tick: checks docking, tab count and selection
-// and repairs the first difference it finds.
+// The synchronisation tick: checks docking, tab count and selection and
+// repairs the first difference it finds. When it runs in full is decided by
+// the idle watch (tracking/idle_watch.h).
 //
 // The tick runs a hundred times a second for the life of Excel, so the path
 // with nothing to repair reads each host value once: the visible-workbook
@@ -22,6 +23,7 @@
 #include "interop/host_error.h"
 #include "tabstrip/form_tab.h"
 #include "tracking/excel_windows.h"
+#include "tracking/idle_watch.h"
 
 namespace tarnwick {
 
@@ -135,9 +137,9 @@ void Tick() {
             return;
         }
     } else if (holds([&] {
-            const WindowHandle formHwnd = form->hWnd();
-            return plat.GetParent(formHwnd) != s.TabBarHostWindow;
-        })) {
+                   const WindowHandle formHwnd = form->hWnd();
+                   return plat.GetParent(formHwnd) != s.TabBarHostWindow;
+               })) {
         ReloadForm(*form);
         return;
     }
@@ -165,7 +167,10 @@ void Tick() {
     }
 
     // 10. Nothing selected, or Excel agrees; an unreadable active name ends the tick too.
-    if (selectedName.empty()) return;
+    if (selectedName.empty()) {
+        StripAgrees(*form, *tabs, visibleCount, L"");
+        return;
+    }
     std::wstring activeName;
     bool agree = false;
     if (holds([&] {
@@ -174,6 +179,7 @@ void Tick() {
             return agree;
         })) {
         if (agree) s.WindowMenuSwitchPending = false;
+        if (agree) StripAgrees(*form, *tabs, visibleCount, activeName);
         return;
     }
 
@@ -205,15 +211,17 @@ void Tick() {
 
 void SyncTimerProc(WindowHandle, uint32_t, std::uintptr_t, uint32_t) {
     try {
-        Tick();
+        if (FullTickNeeded()) Tick();
     } catch (...) {
     }
+    AdjustCadence();
 }
 
 void StartSyncTimerIfStopped() {
     AddinState& s = State();
     if (s.SyncTimerId == 0) {
         assign(s.SyncTimerId, [&] { return Plat().SetTimer(0, 0, kSyncTimerPeriodMs, SyncTimerProc); });
+        if (s.SyncTimerId != 0) ResetIdleWatch();
     }
 }
 
