@@ -9,8 +9,10 @@
 // shown changes its style, a workbook saved under a new name changes its
 // caption. Listing the desk's children costs a round trip to the window
 // manager per window under Wine, so the list is taken again only after a
-// sign of activity, after a change was seen and at the safety net; between
-// those the windows already known are read again, which is cheap.
+// sign of activity and after a change was seen; between those the windows
+// already known are read again, which is cheap. A window that appears
+// unannounced is not watched until then, but the full tick counts the
+// visible workbooks, and a rebuild is input on the strip.
 //
 // A tick that was left out changed nothing; a full tick that found the strip
 // true makes what it saw the state to compare with. Any other full tick
@@ -207,7 +209,6 @@ bool FullTickNeeded() noexcept {
     try {
         const uint32_t now = Plat().GetTickCount();
         if (DueEvery(w.LastFullTick, kFullTickSafetyNetMs, now)) {
-            w.WindowListStale = true;
             w.NamesCheckDue = true;
             w.Agreed = false;
         }
