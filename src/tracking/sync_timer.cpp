@@ -2,7 +2,7 @@
 // repairs the first difference it finds. When it runs in full is decided by
 // the idle watch (tracking/idle_watch.h).
 //
-// The tick runs a hundred times a second for the life of Excel, so the path
+// The tick runs up to a hundred times a second while Excel is in use, so the path
 // with nothing to repair reads each host value once: the visible-workbook
 // count, Excel's window handle, the host bar and the active workbook's name
 // cannot change between the checks that use them, because every check that
