@@ -159,6 +159,10 @@ void SetPeriod(uint32_t periodMs) {
         return;
     }
     if (fresh == 0) return;
+    if (fresh == s.SyncTimerId) {  // the same timer, reset to the new period
+        w.PeriodMs = periodMs;
+        return;
+    }
     try {
         plat.KillTimer(0, s.SyncTimerId);
     } catch (const HostError&) {
