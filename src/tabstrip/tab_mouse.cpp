@@ -11,6 +11,7 @@
 #include "tabstrip/form_tab.h"
 #include "tracking/excel_busy.h"
 #include "tracking/excel_windows.h"
+#include "tracking/idle_watch.h"
 #include "tracking/sync_timer.h"
 #include "tracking/window_menu.h"
 
@@ -63,6 +64,7 @@ void ExecuteBuiltIn(const std::shared_ptr<excel::Application>& app, int32_t id) 
 
 void Form_Tab::TabSeclect_MouseUp(int16_t Button, int16_t /*Shift*/, float x, float y) {
     try {
+        NoteActivity();
         AddinState& state = State();
 
         // The click handler stops the timer for a switch through Excel's
