@@ -81,6 +81,8 @@ void FakeExcel::EndEdit() {
   }
 }
 
+void FakeExcel::SetEditCommitFails(bool fails) { impl_->editCommitFails = fails; }
+
 bool FakeExcel::Editing() const { return impl_->Editing(); }
 
 void FakeExcel::ResizeMainWindow(int width, int height) {
@@ -231,6 +233,9 @@ void FakeExcel::SetActivateDialogTitle(const std::wstring& title) { impl_->opt.a
 void FakeExcel::SetActivateDialogItemState(int index, long state) { impl_->dialogItemStates[index] = state; }
 void FakeExcel::OmitActivateDialogItem(const std::wstring& caption) { impl_->dialogOmitted.push_back(caption); }
 void FakeExcel::SetActivateDialogScript(std::function<void(HWND)> script) { impl_->dialogScript = std::move(script); }
+void FakeExcel::SetModalPromptScript(std::function<void(FakeExcel&, const ModalRecord&)> script) {
+  impl_->modalScript = std::move(script);
+}
 void FakeExcel::SetPopupScript(std::function<void(FakeExcel&, const PopupRecord&)> script) {
   impl_->popupScript = std::move(script);
 }

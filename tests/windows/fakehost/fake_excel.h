@@ -200,6 +200,10 @@ class FakeExcel {
   // The user presses Enter or Esc: the edit ends and the focus goes to the
   // active workbook's window.
   void EndEdit();
+  // The edit holds an entry Excel will not take (a formula with an error):
+  // a Window-menu entry or the dialog's 确定 then leaves it going and
+  // switches nothing.
+  void SetEditCommitFails(bool fails);
   bool Editing() const;  // as Excel's object model sees it now
   void ResizeMainWindow(int width, int height);
   void MoveMainWindow(int left, int top);
@@ -247,6 +251,8 @@ class FakeExcel {
   void OmitActivateDialogItem(const std::wstring& caption);
   // Called with the dialog window once its modal loop runs.
   void SetActivateDialogScript(std::function<void(HWND)> script);
+  // Called once inside each modal prompt's loop.
+  void SetModalPromptScript(std::function<void(FakeExcel&, const ModalRecord&)> script);
   // Called while a popup is "open", after it has been recorded.
   void SetPopupScript(std::function<void(FakeExcel&, const PopupRecord&)> script);
 

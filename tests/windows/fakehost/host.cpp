@@ -386,6 +386,7 @@ HRESULT Host::Execute(ControlObject* c, std::wstring* error) {
       return RunBuiltIn(c->id, error);
     case ControlKind::WindowEntry:
       commands.push_back(L"window:" + c->caption);
+      if (editing && editCommitFails) return S_OK;
       if (c->target && !c->target->zombie) {
         ActivateWindow(c->target);
         // Choosing a window ends Excel's edit there.
@@ -404,6 +405,7 @@ HRESULT Host::Execute(ControlObject* c, std::wstring* error) {
         listed.push_back(w);
       }
       std::optional<int> chosen = RunActivateDialog(captions);
+      if (editing && editCommitFails) chosen.reset();
       if (chosen && *chosen >= 0 && static_cast<size_t>(*chosen) < listed.size()) {
         WindowObject* w = listed[*chosen];
         if (!w->zombie) {

@@ -259,6 +259,7 @@ struct Host {
   // Excel's own edit state (Options::editingIsExcelState).
   bool editing = false;
   HWND editWindow = nullptr;
+  bool editCommitFails = false;
   void BeginEdit(HWND window);
   void EndEditAt(WindowObject* w);  // the focus goes to w's window
 
@@ -266,6 +267,7 @@ struct Host {
   std::vector<ModalRecord> modalPrompts;
   int modalDepth = 0;
   ModalRecord* currentModal = nullptr;
+  std::function<void(FakeExcel&, const ModalRecord&)> modalScript;
   void RunModalPrompt(const std::wstring& kind, WorkbookObject* book);
   void Unexpected(const std::wstring& what) { unexpected.push_back(what); }
 };

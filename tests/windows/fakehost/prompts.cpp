@@ -21,19 +21,24 @@ void Host::RunModalPrompt(const std::wstring& kind, WorkbookObject* book) {
   // As MessageBox and the file dialog do: the owner is disabled first, then
   // the prompt, owned by it, is shown and activated.
   EnableWindow(main, FALSE);
-  RECT owner;
-  GetWindowRect(main, &owner);
+  RECT frame;
+  GetWindowRect(main, &frame);
   const wchar_t* title = kind == L"SaveAs" ? L"另存为" : L"Microsoft Excel";
   HWND prompt =
-      CreateWindowExW(WS_EX_DLGMODALFRAME, L"#32770", title, WS_POPUP | WS_CAPTION | WS_SYSMENU, owner.left + 120,
-                      owner.top + 120, 300, 140, main, nullptr, GetModuleHandleW(nullptr), nullptr);
+      CreateWindowExW(WS_EX_DLGMODALFRAME, L"#32770", title, WS_POPUP | WS_CAPTION | WS_SYSMENU, frame.left + 120,
+                      frame.top + 120, 300, 140, main, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (prompt) ShowWindow(prompt, SW_SHOW);
 
   rec.mainDisabled = true;
   bool quit = false;
   WPARAM quitCode = 0;
   DWORD start = GetTickCount();
+  bool scripted = false;
   while (!quit) {
+    if (!scripted && modalScript) {
+      scripted = true;
+      modalScript(*owner, rec);
+    }
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {
