@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of Corvane.ocx's three looks under Xvfb: out/tabcontrol-deluxe.png,
-# out/tabcontrol-excel2003.png and out/tabcontrol-excel2002.png.
+# out/tabcontrol-excel2003.png and out/tabcontrol-excel2002.png, each with an
+# unsaved tab and a hot close button, and out/tabcontrol-<look>-list.png with
+# the list of every tab open. TABCONTROL_DPI=144 draws them at that DPI in a
+# copy of the Wine prefix (out/tabcontrol-<look>-144dpi.png and so on).
 # Uses the Windows tree in $TABCONTROL_WIN_BUILD (default build/windows),
 # configuring and building what it needs there.
 set -euo pipefail
@@ -26,9 +29,24 @@ mkdir -p "$out"
 work=$(mktemp -d)
 trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$showcase_dir/tabcontrol_showcase.exe" "$showcase_dir/Corvane.ocx" "$work/"
+suffix=""
+if [ -n "${TABCONTROL_DPI:-}" ]; then
+  # The tests' prefix stays at 96 DPI; a copy of it gets the other one.
+  suffix="-${TABCONTROL_DPI}dpi"
+  prefix="$work/prefix"
+  "$build/wine-run" cmd.exe /c exit >/dev/null 2>&1 || true
+  cp -a "$build/wineprefix" "$prefix"
+  for key in 'HKCU\Control Panel\Desktop' 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+    WINEPREFIX=$prefix DISPLAY=$display "$build/wine-run" reg add "$key" /v LogPixels /t REG_DWORD \
+      /d "$TABCONTROL_DPI" /f >/dev/null 2>&1
+  done
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  export WINEPREFIX=$prefix
+fi
 # The same prefix, code page and locale as the tests (build/<tree>/wine-run).
 (cd "$work" && DISPLAY=$display "$build/wine-run" ./tabcontrol_showcase.exe)
-for look in deluxe excel2003 excel2002; do
-  convert "$work/tabcontrol-$look.bmp" "$out/tabcontrol-$look.png"
-  echo "$out/tabcontrol-$look.png"
+[ -z "$suffix" ] || wineserver -k 2>/dev/null || true
+for look in deluxe excel2003 excel2002 deluxe-list excel2003-list excel2002-list; do
+  convert "$work/tabcontrol-$look.bmp" "$out/tabcontrol-$look$suffix.png"
+  echo "$out/tabcontrol-$look$suffix.png"
 done

@@ -8,8 +8,8 @@
 // workbook names in Item.
 #include <algorithm>
 #include <cwctype>
-#include <tuple>
 #include <stdexcept>
+#include <tuple>
 
 #include "interop/addin_state.h"
 #include "interop/host_error.h"
@@ -27,7 +27,6 @@ constexpr int32_t msoBarMenuBar = 6;
 constexpr uint32_t STATE_SELECTABLE = 0x00200000;
 constexpr int32_t ROLE_DIALOG = 18;
 constexpr int32_t ROLE_LIST = 33;
-constexpr const wchar_t* kMoreWindows = L"其他窗口(&M)...";
 
 bool SameText(const std::wstring& a, const std::wstring& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
@@ -648,8 +647,54 @@ std::shared_ptr<WorkbookModel> World::RequireWorkbook(const std::wstring& name) 
 }
 
 bool World::Editing() const {
+    if (editStateSticky_ && editing_) return true;
     const WindowModel* w = Win(focus_);
     return w != nullptr && IsEditWindowClass(w->className);
+}
+
+void World::NoteFocus(WindowHandle hwnd) {
+    const WindowModel* w = Win(hwnd);
+    if (w != nullptr && IsEditWindowClass(w->className)) {
+        editing_ = true;
+        editWindow_ = hwnd;
+    } else if (editStateSticky_ && editing_ && hwnd == mainWindow_ && IsWindow(editWindow_)) {
+        // Excel's frame hands the focus on to the edit that goes on.
+        FocusWindow(editWindow_);
+    }
+}
+
+// The edit is committed and the focus returns to the active workbook's window.
+void World::EndEdit() {
+    if (!Editing()) return;
+    editing_ = false;
+    const auto wb = ActiveWorkbook();
+    WindowHandle target = mainWindow_;
+    if (wb) {
+        for (const auto& window : wb->windows)
+            if (window->visible && IsWindow(window->hwnd)) {
+                target = window->hwnd;
+                break;
+            }
+    }
+    FocusWindow(target);
+}
+
+void World::RunModal(const std::wstring& what) {
+    if (modalPromptMs_ == 0) return;
+    ModalRecord record{what, ActiveWorkbookName(), L"", 0};
+    const int32_t activatesBefore = CallCount("Workbook.Activate");
+    WindowModel* main = Win(mainWindow_);
+    const bool wasEnabled = main != nullptr && main->enabled;
+    if (main) main->enabled = false;
+    if (onModal_) {
+        auto script = onModal_;
+        script(what);
+    }
+    Advance(modalPromptMs_);
+    if ((main = Win(mainWindow_)) != nullptr) main->enabled = wasEnabled;
+    record.activeAfter = ActiveWorkbookName();
+    record.activateCalls = CallCount("Workbook.Activate") - activatesBefore;
+    modalLoops_.push_back(record);
 }
 
 void World::RefuseWhileEditing() const {
@@ -844,6 +889,7 @@ WindowHandle World::WorkbookWindowHandle(const std::wstring& name, int32_t windo
 bool World::SaveWorkbook(const std::shared_ptr<WorkbookModel>& wb, bool forceDialog) {
     if (forceDialog || !wb->everSaved) {
         saveAsDialogs_.push_back(wb->name);
+        RunModal(L"SaveAs(" + wb->name + L")");
         if (saveAsQueue_.empty()) return false;
         auto answer = saveAsQueue_.front();
         saveAsQueue_.pop_front();
@@ -861,6 +907,7 @@ bool World::CloseWorkbook(const std::shared_ptr<WorkbookModel>& wb) {
     if (!wb->alive) return false;  // a sink closed it meanwhile
     if (wb->dirty) {
         savePrompts_.push_back(wb->name);
+        RunModal(L"SavePrompt(" + wb->name + L")");
         if (saveAnswer_ == SaveAnswer::Cancel) return false;
         if (saveAnswer_ == SaveAnswer::Save && !SaveWorkbook(wb, false)) return false;
     }
@@ -1027,6 +1074,9 @@ bool World::RaiseClick(const std::shared_ptr<ControlModel>& clicked) {
 
 void World::ExecuteControl(const std::shared_ptr<ControlModel>& c) {
     if (!c->enabled) throw HostError(hr::E_FAIL_);
+    const bool workbookCommand = c->id == excel::ids::Save || c->id == excel::ids::SaveAs ||
+                                 c->id == excel::ids::Close || c->id == excel::ids::NewWorkbook;
+    if (builtInRefusal_ && workbookCommand && !c->windowListEntry) RefuseWhileEditing();
     if (RaiseClick(c)) return;
     if (c->action) {
         auto action = c->action;
@@ -1112,7 +1162,8 @@ void World::RefreshWindowMenu() {
     std::vector<Entry> wanted;
     for (size_t k = 0; k < order.size() && static_cast<int32_t>(k) < windowMenuLimit_; ++k) {
         std::wstring shown;
-        for (const wchar_t ch : windows[order[k]].caption) shown += ch == L'&' ? std::wstring(L"&&") : std::wstring(1, ch);
+        for (const wchar_t ch : windows[order[k]].caption)
+            shown += ch == L'&' ? std::wstring(L"&&") : std::wstring(1, ch);
         wanted.push_back(Entry{L"&" + std::to_wstring(k + 1) + L" " + shown, windows[order[k]].wb});
     }
     const bool more = static_cast<int32_t>(windows.size()) > windowMenuLimit_;
@@ -1127,7 +1178,7 @@ void World::RefreshWindowMenu() {
         target.push_back(e.caption);
         books.push_back(e.wb.lock().get());
     }
-    if (more) target.push_back(kMoreWindows);
+    if (more) target.push_back(moreWindowsCaption_);
     // Look-alike captions ("&1 a" for a.xls or a.csv) may stand for other workbooks.
     if (current == target && books == windowMenuBooks_) return;
     windowMenuBooks_ = books;
@@ -1144,13 +1195,15 @@ void World::RefreshWindowMenu() {
         c->action = [this, wb = e.wb, caption = e.caption] {
             executed_.push_back(L"WindowMenu(" + caption + L")");
             if (auto book = wb.lock(); book && book->alive) Activate(book, true);
+            // Choosing a window commits the edit, as any menu command does.
+            EndEdit();
         };
         children.push_back(c);
     }
     if (more) {
         auto c = std::make_shared<ControlModel>();
         c->id = 1;
-        c->caption = kMoreWindows;
+        c->caption = moreWindowsCaption_;
         c->windowListEntry = true;
         c->action = [this] { OpenWindowList(); };
         children.push_back(c);
@@ -1171,9 +1224,10 @@ void World::OpenWindowList() {
     std::vector<uint32_t> states;
     windowListChosen_ = 1;
     for (const auto& wb : workbooks_) {
+        if (leftOutOfWindowList_.count(wb->name) != 0) continue;
         for (size_t i = 0; i < wb->windows.size(); ++i) {
             if (!wb->windows[i]->visible) continue;
-            record.items.push_back(CaptionOf(*wb, i, true));
+            record.items.push_back(CaptionOf(*wb, i, !windowListLikeMenu_));
             windowListBooks_.push_back(wb);
             if (wb == active_wb_ && i == 0) windowListChosen_ = static_cast<int32_t>(record.items.size());
         }
@@ -1244,6 +1298,7 @@ void World::FinishWindowList(bool ok) {
         windowLists_.back().activated = wb->name;
         Activate(wb, true);
     }
+    EndEdit();
 }
 
 }  // namespace tarnwick::sim

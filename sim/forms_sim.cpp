@@ -142,6 +142,9 @@ public:
         if (w == nullptr || destroyed_) throw HostError(kDestroyed);
         w->visible = true;
         world.aboutShown_.push_back(AboutShown{option1_, option2_, enabled_[0], enabled_[1], enabled_[2], w->owner});
+        // A modal dialog disables its owner for as long as it runs.
+        const WindowHandle owner = w->owner;
+        SetEnabled(world, owner, false);
         world.ActivateWindow(hwnd_);
         if (world.onAbout_) {
             auto script = world.onAbout_;
@@ -149,6 +152,7 @@ public:
         }
         // Left open by the script: the user closes it with the close box.
         if (!destroyed_) CloseBox();
+        SetEnabled(world, owner, true);
         if (!destroyed_) world.RecordEscaped("about dialog: ShowModal would never return (window not destroyed)");
     }
 
@@ -179,6 +183,9 @@ public:
     }
 
 private:
+    static void SetEnabled(World& world, WindowHandle hwnd, bool enabled) {
+        if (WindowModel* owner = hwnd != 0 ? world.Win(hwnd) : nullptr) owner->enabled = enabled;
+    }
     void Set(AboutOption option, bool value) {
         // Option buttons in one frame exclude each other.
         bool& mine = option == AboutOption::Option1 ? option1_ : option2_;
@@ -197,7 +204,7 @@ private:
 };
 
 std::unique_ptr<TabFormWindow> PlatformSim::CreateTabFormWindow(TabFormEvents& events,
-                                                              const std::wstring& controlModule) {
+                                                                const std::wstring& controlModule) {
     w_.Touch("Platform.CreateTabFormWindow");
     bool withControl = w_.tabControlCreatable_;
     if (!controlModule.empty()) {

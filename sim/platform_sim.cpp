@@ -236,7 +236,7 @@ bool PlatformSim::IsWindowEnabled(WindowHandle hWnd) {
 WindowHandle PlatformSim::GetWindow(WindowHandle hWnd, uint32_t cmd) {
     w_.Touch("Platform.GetWindow");
     const WindowModel* w = w_.Win(hWnd);
-    return w != nullptr && cmd == win::GW_OWNER ? w->owner : 0;
+    return w != nullptr && cmd == win::get_window::Owner ? w->owner : 0;
 }
 
 std::wstring PlatformSim::GetSystemWindowsDirectoryW() {
@@ -250,6 +250,7 @@ WindowHandle PlatformSim::SetFocus(WindowHandle hWnd) {
     const WindowHandle previous = w_.focus_;
     w_.RunCbtHooks(win::HCBT_SETFOCUS, hWnd);
     w_.focus_ = hWnd;
+    w_.NoteFocus(hWnd);
     return previous;
 }
 

@@ -33,6 +33,8 @@ public:
     void ToolTip(const std::wstring& value) override { Enter("TabItem.ToolTip").toolTip = value; }
     int32_t Image() override { return Enter("TabItem.Image").image; }
     void Image(int32_t value) override { Enter("TabItem.Image").image = value; }
+    bool Unsaved() override { return Enter("TabItem.Unsaved").unsaved; }
+    void Unsaved(bool value) override { Enter("TabItem.Unsaved").unsaved = value; }
     int32_t Index() override {
         Enter("TabItem.Index");
         return control_->IndexOf(item_.get());
@@ -147,6 +149,8 @@ public:
     }
     int32_t Appearance() override { return Enter("TabControl.Appearance").appearance_; }
     void Appearance(int32_t value) override { Enter("TabControl.Appearance").appearance_ = value; }
+    void ShowCloseButtons(bool value) override { Enter("TabControl.ShowCloseButtons").showCloseButtons_ = value; }
+    void ShowUnsavedMarks(bool value) override { Enter("TabControl.ShowUnsavedMarks").showUnsavedMarks_ = value; }
     int32_t Left() override { return Enter("TabControl.Left").left_; }
     void Left(int32_t twips) override { Enter("TabControl.Left").left_ = twips; }
     int32_t Width() override { return Enter("TabControl.Width").width_; }
@@ -259,18 +263,34 @@ void TabControlSim::ClickTab(int32_t index, int16_t button) {
     if (index < 0 || index >= Count()) throw std::logic_error("ClickTab: no such tab");
     const int32_t x = index * kTabWidthPx + kTabWidthPx / 2;
     const int32_t y = kTabHeightPx / 2;
-    if (button == 1) {
-        auto item = ItemPort(index);
-        auto model = items_[static_cast<size_t>(index)];
-        bool cancel = false;
-        Raise(link_, "BeforeItemClick", [&] { events_.TabSeclect_BeforeItemClick(item, cancel); });
-        // The handler may have rebuilt the strip: select the clicked item where it is now.
-        if (!cancel && alive_) {
-            const int32_t now = IndexOf(model.get());
-            if (now >= 0) Select(now);
-        }
-    }
+    if (button == 1) LeftClickEvents(index);
     MouseUp(button, x, y);
+}
+
+void TabControlSim::LeftClickEvents(int32_t index) {
+    auto item = ItemPort(index);
+    auto model = items_[static_cast<size_t>(index)];
+    bool cancel = false;
+    Raise(link_, "BeforeItemClick", [&] { events_.TabSeclect_BeforeItemClick(item, cancel); });
+    // The handler may have rebuilt the strip: select the clicked item where it is now.
+    if (!cancel && alive_) {
+        const int32_t now = IndexOf(model.get());
+        if (now >= 0) Select(now);
+    }
+}
+
+void TabControlSim::ClickCloseButton(int32_t index) {
+    if (!alive_) throw std::logic_error("ClickCloseButton: the control is gone");
+    if (!showCloseButtons_) throw std::logic_error("ClickCloseButton: the control shows no close buttons");
+    if (index < 0 || index >= Count()) throw std::logic_error("ClickCloseButton: no such tab");
+    auto item = ItemPort(index);
+    Raise(link_, "CloseButtonClick", [&] { events_.TabSeclect_CloseButtonClick(item); });
+}
+
+void TabControlSim::ChooseFromList(int32_t index) {
+    if (!alive_) throw std::logic_error("ChooseFromList: the control is gone");
+    if (index < 0 || index >= Count()) throw std::logic_error("ChooseFromList: no such tab");
+    LeftClickEvents(index);
 }
 
 void TabControlSim::ClickEmpty(int16_t button) {
@@ -293,6 +313,12 @@ std::vector<std::wstring> TabControlSim::Captions() const {
 std::vector<std::wstring> TabControlSim::ToolTips() const {
     std::vector<std::wstring> out;
     for (const auto& item : items_) out.push_back(item->toolTip);
+    return out;
+}
+
+std::vector<bool> TabControlSim::UnsavedFlags() const {
+    std::vector<bool> out;
+    for (const auto& item : items_) out.push_back(item->unsaved);
     return out;
 }
 

@@ -35,6 +35,7 @@ struct TabItemModel {
     std::wstring caption;
     std::wstring toolTip;
     int32_t image = -1;
+    bool unsaved = false;
     bool alive = true;  // false once removed: its port objects fail
 };
 
@@ -51,6 +52,14 @@ public:
     void ClickEmpty(int16_t button = 1);
     // Two left clicks, the clock advanced by `interval` ms between them.
     void DoubleClickTab(int32_t index, uint32_t interval = 100);
+    // Middle button: MouseUp(4, 0, x, y) at the tab's centre, nothing else.
+    void MiddleClickTab(int32_t index) { ClickTab(index, 4); }
+    // A click on the tab's close button: CloseButtonClick only. Throws
+    // logic_error when the control shows no close buttons.
+    void ClickCloseButton(int32_t index);
+    // A choice from the list button's popup: what a left click raises,
+    // without MouseUp.
+    void ChooseFromList(int32_t index);
 
     // --- inspection
     std::vector<std::wstring> Captions() const;
@@ -65,6 +74,9 @@ public:
     ImageListHandle ImageList() const { return imageList_; }
     int32_t SetImageListCalls() const { return setImageListCalls_; }
     int32_t SelectedChangedRaised() const { return selectedChangedRaised_; }
+    std::vector<bool> UnsavedFlags() const;
+    bool ShowsCloseButtons() const { return showCloseButtons_; }
+    bool ShowsUnsavedMarks() const { return showUnsavedMarks_; }
     bool Alive() const { return alive_; }
 
     // --- used by the port objects and the form window
@@ -87,9 +99,12 @@ public:
     int32_t width_ = 4695;
     ImageListHandle imageList_ = 0;
     int32_t setImageListCalls_ = 0;
+    bool showCloseButtons_ = false;  // run-time options, off as the control starts
+    bool showUnsavedMarks_ = false;
 
 private:
     void MouseUp(int16_t button, int32_t x, int32_t y);
+    void LeftClickEvents(int32_t index);  // BeforeItemClick, then SelectedChanged unless cancelled
 
     Link link_;
     TabFormEvents& events_;

@@ -191,6 +191,7 @@ void World::FocusWindow(WindowHandle hwnd) {
     if (hwnd != 0 && !IsWindow(hwnd)) throw std::logic_error("FocusWindow: no such window");
     RunCbtHooks(win::HCBT_SETFOCUS, hwnd);
     focus_ = hwnd;
+    NoteFocus(hwnd);
 }
 
 void World::ActivateWindow(WindowHandle hwnd) {

@@ -193,6 +193,31 @@ public:
     // default; Office's command bars are not affected.
     void SetEditModeRefusal(bool on) { editModeRefusal_ = on; }
     bool Editing() const;
+    // As in Excel, the edit is Excel's own state: it starts when the focus
+    // enters an edit window and ends only by Excel's own actions (Enter, Esc,
+    // a Window-menu entry, the window list's "确定"), not by a focus change.
+    // Off: the edit lasts while the focus is in an edit window.
+    void SetEditModeIsExcelsState(bool on) {
+        editStateSticky_ = on;
+        editing_ = false;
+    }
+    // Enter or Esc in the edit: it ends, the focus goes to the workbook's window.
+    void PressEnter() { EndEdit(); }
+    // Built-in Save, Save As, Close and New are refused while editing too;
+    // on by default, as in Excel.
+    void SetBuiltInsRefusedWhileEditing(bool on) { builtInRefusal_ = on; }
+    // The save prompt and the Save As dialog run as modal loops for this
+    // long: Excel's main window is disabled and the clock, with its timers,
+    // moves on inside them. 0 (default): answered at once.
+    void SetModalPromptTime(uint32_t ms) { modalPromptMs_ = ms; }
+    struct ModalRecord {
+        std::wstring what;  // "SavePrompt(a.xls)", "SaveAs(Book1)"
+        std::wstring activeBefore, activeAfter;
+        int32_t activateCalls = 0;  // Workbook.Activate calls inside the loop
+    };
+    const std::vector<ModalRecord>& ModalLoops() const { return modalLoops_; }
+    // Runs inside each modal loop, e.g. the user's click on the strip.
+    void OnModal(std::function<void(const std::wstring& what)> script) { onModal_ = std::move(script); }
     bool ScreenUpdating() const { return screenUpdating_; }
 
     // ================= Excel: workbooks (the user's actions)
@@ -262,6 +287,13 @@ public:
 
     // The window-list dialog opened by "其他窗口(&M)...".
     void SetWindowListTitle(const std::wstring& title) { windowListTitle_ = title; }  // "激活" or "活动文档"
+    // Excel in another language: the Window menu's "more windows" entry.
+    void SetMoreWindowsCaption(const std::wstring& caption) { moreWindowsCaption_ = caption; }
+    // The list shows the captions as the Window menu does (no extensions
+    // where Windows hides them) instead of full names.
+    void SetWindowListLikeMenu(bool on) { windowListLikeMenu_ = on; }
+    // The workbook's windows are left out of the list.
+    void LeaveOutOfWindowList(const std::wstring& name) { leftOutOfWindowList_.insert(name); }
     void SetWindowListItemState(const std::wstring& caption, uint32_t state) { itemStates_[caption] = state; }
     // Runs after the dialog's activation when it is still open (the user's turn).
     void OnWindowListDialog(std::function<void(WindowHandle dialog)> script) { onWindowList_ = std::move(script); }
@@ -441,6 +473,9 @@ private:
     void SyncWorkbookWindows(const std::shared_ptr<WorkbookModel>& wb);
     std::wstring CaptionOf(const WorkbookModel& wb, size_t windowIndex, bool fullName = false) const;
     void RefuseWhileEditing() const;
+    void EndEdit();
+    void NoteFocus(WindowHandle hwnd);
+    void RunModal(const std::wstring& what);
     std::shared_ptr<WorkbookModel> ActiveWorkbook() const;
     void RaiseNewWorkbook(const std::shared_ptr<WorkbookModel>& wb);
     void RaiseWorkbookOpen(const std::shared_ptr<WorkbookModel>& wb);
@@ -523,8 +558,18 @@ private:
     std::vector<const WorkbookModel*> windowMenuBooks_;  // what the numbered entries stand for
     bool barWindowsLate_ = false;
     bool editModeRefusal_ = true;
+    bool editStateSticky_ = false;
+    bool editing_ = false;         // latched while editStateSticky_
+    WindowHandle editWindow_ = 0;  // the window the edit runs in
+    bool builtInRefusal_ = true;
+    uint32_t modalPromptMs_ = 0;
+    std::vector<ModalRecord> modalLoops_;
     bool showExtensions_ = true;
     std::wstring windowListTitle_ = L"激活";
+    std::wstring moreWindowsCaption_ = L"其他窗口(&M)...";
+    bool windowListLikeMenu_ = false;
+    std::set<std::wstring> leftOutOfWindowList_;
+    std::function<void(const std::wstring&)> onModal_;
     std::map<std::wstring, uint32_t> itemStates_;
     std::function<void(WindowHandle)> onWindowList_;
     std::vector<WindowListDialogRecord> windowLists_;

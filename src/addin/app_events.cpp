@@ -31,6 +31,12 @@ bool ExcelShown(const std::shared_ptr<excel::Application>& app) {
     return visible;
 }
 
+// Inside our own pumped wait (the control repair's) the strip is being made:
+// an event changes nothing now, and the timer catches up afterwards.
+bool InPumpedWait(const AddinState& s) {
+    return s.PumpedWaitDepth > 0;
+}
+
 void MarkNewWorkbook(AddinState& s, const std::shared_ptr<excel::Workbook>& Wb) {
     s.NewWorkbookPending = true;
     s.NewWorkbookName.clear();
@@ -51,7 +57,7 @@ bool Consume(bool& pending, const std::wstring& expected, const std::optional<st
 void ZereZovaveAddin::oEventAppExcel_NewWorkbook(const std::shared_ptr<excel::Workbook>& Wb) {
     try {
         AddinState& s = State();
-        if (!ExcelShown(oEventAppExcel_)) return;
+        if (InPumpedWait(s) || !ExcelShown(oEventAppExcel_)) return;
         MarkNewWorkbook(s, Wb);
         // The only visible workbook: load the strip, which fills itself.
         if (holds([&] { return CountVisibleWorkbooks() < 2; })) {
@@ -66,7 +72,7 @@ void ZereZovaveAddin::oEventAppExcel_NewWorkbook(const std::shared_ptr<excel::Wo
 void ZereZovaveAddin::oEventAppExcel_WorkbookOpen(const std::shared_ptr<excel::Workbook>& Wb) {
     try {
         AddinState& s = State();
-        if (!ExcelShown(oEventAppExcel_)) return;
+        if (InPumpedWait(s) || !ExcelShown(oEventAppExcel_)) return;
         MarkNewWorkbook(s, Wb);
         if (holds([&] { return CountVisibleWorkbooks() < 2; })) {
             // Excel paints the opened file meanwhile; the lock hides the
@@ -84,7 +90,7 @@ void ZereZovaveAddin::oEventAppExcel_WorkbookOpen(const std::shared_ptr<excel::W
 void ZereZovaveAddin::oEventAppExcel_WorkbookActivate(const std::shared_ptr<excel::Workbook>& Wb) {
     try {
         AddinState& s = State();
-        if (!ExcelShown(oEventAppExcel_)) return;
+        if (InPumpedWait(s) || !ExcelShown(oEventAppExcel_)) return;
         // The click handler tries Window-menu entries and sets the strip itself.
         if (s.WindowMenuSwitchRunning) return;
         std::optional<std::wstring> name;
@@ -108,6 +114,7 @@ void ZereZovaveAddin::oEventAppExcel_WorkbookActivate(const std::shared_ptr<exce
 // The workbook is still open here; the timer drops its tab once it is gone.
 void ZereZovaveAddin::oEventAppExcel_WorkbookBeforeClose(const std::shared_ptr<excel::Workbook>& /*Wb*/,
                                                          bool& /*Cancel*/) {
+    if (InPumpedWait(State())) return;
     const bool visible = Required(oEventAppExcel_).Visible();
     if (visible && !State().BatchCommandRunning) {
         Required(State().TabStripForm).UpdateMenu(L"");

@@ -38,21 +38,24 @@ constexpr std::array<MenuEntry, 4> kTabBarIIEntries{{
 
 // Deletes a leftover bar of this name (the host kept running since an earlier
 // connection), adds a fresh temporary popup and fills it. Returns the bar in
-// `bar` and leaves the last button created in `oBtn`.
+// `bar` and leaves the last button actually created in `oBtn` (untouched
+// when none was).
 template <std::size_t N>
-void BuildPopup(const wchar_t* name, const std::array<MenuEntry, N>& entries,
-                std::shared_ptr<excel::CommandBar>& bar,
+void BuildPopup(const wchar_t* name, const std::array<MenuEntry, N>& entries, std::shared_ptr<excel::CommandBar>& bar,
                 std::shared_ptr<excel::CommandBarControl>& oBtn) {
     step([&] { Required(Required(Required(State().ExcelApp).CommandBars()).Item(name)).Delete(); });
     step([&] {
-        bar = Required(Required(State().ExcelApp).CommandBars()).Add(std::wstring(name), excel::msoBarPopup, std::nullopt, true);
+        bar = Required(Required(State().ExcelApp).CommandBars())
+                  .Add(std::wstring(name), excel::msoBarPopup, std::nullopt, true);
     });
     for (const MenuEntry& entry : entries) {
-        oBtn.reset();
-        step([&] { oBtn = Required(Required(bar).Controls()).Add(); });
-        step([&] { Required(oBtn).Caption(entry.caption); });
-        step([&] { Required(oBtn).Tag(kButtonTag); });
-        step([&] { Required(oBtn).Parameter(entry.parameter); });
+        std::shared_ptr<excel::CommandBarControl> button;
+        step([&] { button = Required(Required(bar).Controls()).Add(); });
+        step([&] { Required(button).Caption(entry.caption); });
+        step([&] { Required(button).Tag(kButtonTag); });
+        step([&] { Required(button).Parameter(entry.parameter); });
+        // One failed add must not leave every entry without a subscription.
+        if (button) oBtn = button;
     }
     step([&] { Required(bar).Enabled(true); });
     step([&] { Required(bar).Visible(true); });

@@ -10,7 +10,9 @@
 #include "interop/host_error.h"
 #include "support/about_dialog.h"
 #include "tabstrip/form_tab.h"
+#include "tracking/excel_busy.h"
 #include "tracking/excel_windows.h"
+#include "tracking/window_menu.h"
 
 namespace tarnwick {
 namespace {
@@ -90,7 +92,18 @@ void WaitUntilActive(const std::shared_ptr<excel::Application>& oApp, const std:
     }
 }
 
+bool ChangesWorkbooks(const std::wstring& parameter) {
+    return parameter != cmd::OpenDir && parameter != cmd::About;
+}
+
 }  // namespace
+
+bool IsFilePath(const std::wstring& fullName) {
+    const bool drive = fullName.size() >= 3 && fullName[1] == L':' && fullName[2] == L'\\' &&
+                       ((fullName[0] >= L'A' && fullName[0] <= L'Z') || (fullName[0] >= L'a' && fullName[0] <= L'z'));
+    const bool unc = fullName.size() >= 3 && fullName[0] == L'\\' && fullName[1] == L'\\' && fullName[2] != L'\\';
+    return drive || unc;
+}
 
 void WorkbookCommands::SetButton(const std::shared_ptr<excel::CommandBarControl>& button) {
     std::unique_ptr<excel::Subscription> subscription;
@@ -110,11 +123,18 @@ bool WorkbookCommands::HoldsHostReferences() const {
     return oBtnExcel_ || clickSubscription_ || oEventAppExcel_ || workbookCursor_;
 }
 
-void WorkbookCommands::oBtnExcel_Click(const std::shared_ptr<excel::CommandBarControl>& Ctrl,
-                                       bool& /*CancelDefault*/) {
+void WorkbookCommands::oBtnExcel_Click(const std::shared_ptr<excel::CommandBarControl>& Ctrl, bool& /*CancelDefault*/) {
     try {
         std::wstring parameter;
         assign(parameter, [&] { return Required(Ctrl).Parameter(); });
+
+        // Chosen during another command's prompt or wait, or behind one of
+        // Excel's dialogs: refused, so the running command keeps its
+        // protection and nothing acts behind the dialog.
+        if (ExcelBusy()) return;
+        // Whatever changes workbooks needs Excel out of its cell edit, or
+        // Excel refuses some calls and the command ends half done.
+        if (ChangesWorkbooks(parameter) && !EndExcelEdit(oEventAppExcel_.get())) return;
 
         if (parameter == cmd::Close) {
             ExecuteBuiltIn(excel::ids::Close);
@@ -159,6 +179,9 @@ void WorkbookCommands::SaveAllWorkbooks() {
         if (!ReadName(*workbookCursor_, name)) continue;
         if (holds([&] { return IsWorkbookVisible(name); })) {
             step([&] { workbookCursor_->Activate(); });
+            // Save acts on the active workbook: after a refused activation
+            // it would save the previous one again and this one never.
+            if (!holds([&] { return Required(Required(oEventAppExcel_).ActiveWorkbook()).Name() == name; })) continue;
             if (name == sActiveName) {
                 ExecuteBuiltIn(excel::ids::Save);
                 // A first save renames the workbook; the final selection must find it.
@@ -250,9 +273,13 @@ void WorkbookCommands::OpenContainingFolder() {
     // The explorer by its full path: a search would also look in the current
     // directory, often the workbook's own folder. The path is quoted so that
     // blanks and commas in it stay part of the one argument of /select.
+    // GetWindowsDirectory names a folder of the user's own on a terminal
+    // server; the explorer lives in the machine's.
     step([&] {
         const std::wstring fullName = Required(Required(oEventAppExcel_).ActiveWorkbook()).FullName();
-        const std::wstring explorer = Plat().GetWindowsDirectoryA() + L"\\explorer.exe";
+        // A workbook opened from a web address has no folder to show.
+        if (!IsFilePath(fullName)) return;
+        const std::wstring explorer = Plat().GetSystemWindowsDirectoryW() + L"\\explorer.exe";
         const std::wstring commandLine = L"\"" + explorer + L"\" /select,\"" + fullName + L"\"";
         Plat().StartProcess(explorer, commandLine, win::SW_SHOWNORMAL, 0);
     });

@@ -24,6 +24,9 @@ inline constexpr const wchar_t* New = L"New";
 }  // namespace cmd
 
 inline constexpr const wchar_t* kButtonTag = L"Tarnwick";
+
+// A drive path ("C:\\...") or a UNC path: a folder the explorer can show.
+bool IsFilePath(const std::wstring& fullName);
 inline constexpr const wchar_t* kTabBar = L"TabBar";
 inline constexpr const wchar_t* kTabBarII = L"TabBarII";
 

@@ -31,12 +31,20 @@ struct AddinState {
     // the selected tab, a workbook opened hidden) cannot swallow the next one.
     bool TabClickPending = false;
     std::wstring TabClickWorkbook;
+    // Raised by one batch command at a time: one chosen during another's
+    // prompt or wait is refused, so the outer one's protection holds.
     bool BatchCommandRunning = false;
     bool NewWorkbookPending = false;
     std::wstring NewWorkbookName;
     // The click handler is executing Window-menu entries and checks where
     // each one lands; the activations they raise are its own.
     bool WindowMenuSwitchRunning = false;
+    // The click handler is executing the Window menu's "more windows" entry:
+    // a dialog of Excel's activated now is its window list, whatever its title.
+    bool MoreWindowsRunning = false;
+    // Nesting depth of the add-in's own pumped waits (the control repair's
+    // wait for regsvr32): ticks, handlers and strip creation inside stand back.
+    int32_t PumpedWaitDepth = 0;
 
     std::uintptr_t SyncTimerId = 0;
     Rect ExcelWindowRect{};
@@ -45,6 +53,8 @@ struct AddinState {
 
     bool WindowMenuSwitchPending = false;
     std::wstring DialogItemPattern;
+    // The same without the extension, which the list drops when Windows hides them.
+    std::wstring DialogItemBasePattern;
     int32_t DialogItemOccurrence = 0;
 
     std::wstring FocusClassName;

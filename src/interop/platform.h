@@ -32,7 +32,10 @@ inline constexpr int32_t GWL_HWNDPARENT = -8;
 inline constexpr uint32_t WS_CHILD = 0x40000000;
 inline constexpr uint32_t WS_CAPTION = 0x00C00000;
 inline constexpr uint32_t WS_EX_DLGMODALFRAME = 0x00000001;
-inline constexpr uint32_t GW_OWNER = 4;
+// GetWindow commands (windows.h defines the GW_ names as macros).
+namespace get_window {
+inline constexpr uint32_t Owner = 4;  // GW_OWNER
+}  // namespace get_window
 inline constexpr int32_t SW_SHOWNORMAL = 1;
 inline constexpr int32_t SW_SHOWMAXIMIZED = 3;
 inline constexpr int32_t WH_CBT = 5;
@@ -84,7 +87,7 @@ public:
     virtual std::wstring GetWindowTextW(WindowHandle hWnd) = 0;
     // False while a modal dialog or prompt of the window's own disables it.
     virtual bool IsWindowEnabled(WindowHandle hWnd) = 0;
-    virtual WindowHandle GetWindow(WindowHandle hWnd, uint32_t cmd) = 0;  // win::GW_OWNER
+    virtual WindowHandle GetWindow(WindowHandle hWnd, uint32_t cmd) = 0;  // win::get_window::Owner
 
     // --- user32: timers, hooks, mouse
     virtual std::uintptr_t SetTimer(WindowHandle hWnd, std::uintptr_t idEvent, uint32_t elapse, TimerProc proc) = 0;

@@ -21,6 +21,7 @@
 #include "interop/host_error.h"
 #include "interop/platform.h"
 #include "support/deployment.h"
+#include "tracking/excel_busy.h"
 #include "tracking/excel_windows.h"
 #include "tracking/sync_timer.h"
 
@@ -59,6 +60,9 @@ void Form_Tab::Show() {
 std::unique_ptr<TabFormWindow> Form_Tab::CreateWindowWithControl() {
     AddinState& s = State();
     if (s.TabControlUnavailable) return nullptr;
+    // A tick or an event dispatched while the repair waits for regsvr32:
+    // the outer creation decides, the timer docks the strip afterwards.
+    if (s.PumpedWaitDepth > 0) return nullptr;
     std::unique_ptr<TabFormWindow> window;
     step([&] { window = Plat().CreateTabFormWindow(*this, s.TabControlModule); });
     if (window && window->HasTabControl()) return window;
@@ -66,6 +70,7 @@ std::unique_ptr<TabFormWindow> Form_Tab::CreateWindowWithControl() {
     if (!s.TabControlRepairTried) {
         s.TabControlRepairTried = true;
         window.reset();
+        PumpedWait waiting;
         const std::optional<std::wstring> module = RepairTabControl([&](const std::wstring& candidate) {
             window.reset();
             step([&] { window = Plat().CreateTabFormWindow(*this, candidate); });

@@ -63,7 +63,8 @@ private:
     // Steps 1 to 5 of the rebuild, shared by Form_Load and UpdateMenu.
     void FillTabs(tab::TabControl& tabs);
     // While Excel edits text: the switch to tab c through the Window menu.
-    void SwitchThroughWindowMenu(const std::shared_ptr<tab::TabItem>& Item, const std::wstring& c);
+    // True when Excel has c active afterwards (or cannot tell).
+    bool SwitchThroughWindowMenu(const std::shared_ptr<tab::TabItem>& Item, const std::wstring& c);
 
     std::shared_ptr<excel::Application> oHostApp_;
     std::unique_ptr<TabFormWindow> window_;

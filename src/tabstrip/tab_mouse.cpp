@@ -5,11 +5,14 @@
 #include <limits>
 
 #include "commands/command_bars.h"
+#include "commands/workbook_commands.h"
 #include "interop/addin_state.h"
 #include "interop/host_error.h"
 #include "tabstrip/form_tab.h"
+#include "tracking/excel_busy.h"
 #include "tracking/excel_windows.h"
 #include "tracking/sync_timer.h"
+#include "tracking/window_menu.h"
 
 namespace tarnwick {
 namespace {
@@ -44,11 +47,15 @@ constexpr int32_t kOpenDirPosition = 7;
 
 void SetTabBarEntryEnabled(const std::shared_ptr<excel::Application>& app, int32_t position, bool enabled) {
     step([&] {
-        Required(Required(Required(Required(Required(app).CommandBars()).Item(kTabBar)).Controls()).Item(position)).Enabled(enabled);
+        Required(Required(Required(Required(Required(app).CommandBars()).Item(kTabBar)).Controls()).Item(position))
+            .Enabled(enabled);
     });
 }
 
+// A double click's command, as the popup's commands run: not behind one of
+// Excel's dialogs, and only once Excel has left its cell edit.
 void ExecuteBuiltIn(const std::shared_ptr<excel::Application>& app, int32_t id) {
+    if (ExcelBusy() || !EndExcelEdit(app.get())) return;
     step([&] { Required(Required(Required(app).CommandBars()).FindControl(std::nullopt, id)).Execute(); });
 }
 
@@ -91,7 +98,8 @@ void Form_Tab::TabSeclect_MouseUp(int16_t Button, int16_t /*Shift*/, float x, fl
                     SwitchThroughWindowMenu(hit, caption);
                     onTab = holds([&] { return Required(Required(oHostApp_).ActiveWorkbook()).Name() == caption; });
                 }
-                step([&] { hit->Selected(true); });
+                // A switch that did not land leaves the selection where Excel is.
+                if (onTab) step([&] { hit->Selected(true); });
                 // Commands over several workbooks make no sense with one.
                 if (holds([] { return CountVisibleWorkbooks() == 1; })) {
                     SetTabBarEntryEnabled(oHostApp_, kSaveAllPosition, false);
@@ -102,10 +110,12 @@ void Form_Tab::TabSeclect_MouseUp(int16_t Button, int16_t /*Shift*/, float x, fl
                     SetTabBarEntryEnabled(oHostApp_, kCloseOtherPosition, true);
                     SetTabBarEntryEnabled(oHostApp_, kCloseAllPosition, true);
                 }
-                // A never-saved workbook has no folder: its full name is its name.
+                // A never-saved workbook has no folder: its full name is its
+                // name; nor has one opened from a web address.
                 if (holds([&] {
                         const auto wb = Required(oHostApp_).ActiveWorkbook();
-                        return Required(wb).FullName() == Required(wb).Name();
+                        const std::wstring fullName = Required(wb).FullName();
+                        return fullName == Required(wb).Name() || !IsFilePath(fullName);
                     })) {
                     SetTabBarEntryEnabled(oHostApp_, kOpenDirPosition, false);
                 } else {

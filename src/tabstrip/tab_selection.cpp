@@ -6,6 +6,7 @@
 #include "interop/addin_state.h"
 #include "interop/host_error.h"
 #include "tabstrip/form_tab.h"
+#include "tracking/excel_busy.h"
 
 namespace tarnwick {
 
@@ -13,6 +14,9 @@ void Form_Tab::TabSeclect_SelectedChanged(const std::shared_ptr<tab::TabItem>& I
     try {
         const AddinState& s = State();
         if (IsEditWindowClass(s.FocusClassName) && s.WindowMenuSwitchPending) return;
+        // Not behind a dialog of Excel's or inside our own pumped wait; the
+        // timer brings the two together afterwards.
+        if (ExcelBlocked()) return;
         step([&] { Required(Required(Required(oHostApp_).Workbooks()).Item(Required(Item).Caption())).Activate(); });
     } catch (...) {
     }

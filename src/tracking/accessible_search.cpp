@@ -21,6 +21,7 @@ namespace tarnwick {
 namespace {
 
 constexpr const wchar_t* kOkButtonName = L"确定";
+constexpr const wchar_t* kCancelButtonName = L"取消";
 
 // The element's name and role; both are read, as the test reads both.
 struct Test {
@@ -40,48 +41,83 @@ Test TestElement(acc::Accessible& owner, int32_t childId, const std::wstring& pa
     return test;
 }
 
-// Excel's dialog is three levels deep. A tree that nests deeper than this
-// (or refers back to itself) would recurse until the stack overflows inside
-// the hook, which no handler can contain: below the bound, nothing is found.
+// Excel's dialog is three levels deep with a few dozen elements. A tree that
+// nests deeper than this (or refers back to itself) would recurse until the
+// stack overflows inside the hook, which no handler can contain; one that
+// branches and refers back would keep Excel frozen in the hook: beyond
+// either bound, nothing more is found.
 constexpr int32_t kMaxSearchDepth = 64;
+constexpr int32_t kMaxSearchNodes = 4096;
 
-AccessibleMatch Search(const std::shared_ptr<acc::Accessible>& parent, const std::wstring& pattern,
-                       int32_t occurrence, int32_t role, int32_t depth);
+struct SearchRequest {
+    const std::wstring& pattern;
+    int32_t occurrence;
+    int32_t role;
+    bool exact;  // the last match below occurrence + 1 does not count
+    int32_t nodesLeft = kMaxSearchNodes;
+};
+
+AccessibleMatch Search(const std::shared_ptr<acc::Accessible>& parent, SearchRequest& request, int32_t depth);
+
+// Runs the default action of the match; false when there is none.
+bool Press(const AccessibleMatch& match) {
+    if (!match.Target) return false;
+    step([&] { match.Target->accDoDefaultAction(match.ChildId); });
+    return true;
+}
+
+AccessibleMatch FindButton(const std::shared_ptr<acc::Accessible>& dialog, const wchar_t* name) {
+    AccessibleMatch button;
+    assign(button, [&] { return FindAccessible(dialog, name, 0, acc::ROLE_SYSTEM_PUSHBUTTON); });
+    return button;
+}
 
 }  // namespace
 
-void ChooseDialogItem(const std::wstring& pattern, int32_t occurrence, WindowHandle dialogWindow) {
+void ChooseDialogItem(const std::wstring& pattern, int32_t occurrence, WindowHandle dialogWindow,
+                      const std::wstring& basePattern) {
     std::shared_ptr<acc::Accessible> dialog;
     assign(dialog, [&] { return Plat().AccessibleObjectFromWindow(dialogWindow, win::OBJID_WINDOW); });
     if (!dialog) return;
 
-    // The list item, unless it is already the hot, focused one.
+    // The list item of exactly that occurrence; the list drops extensions
+    // where Windows hides them.
     AccessibleMatch item;
-    assign(item, [&] { return FindAccessible(dialog, pattern, occurrence, acc::ROLE_SYSTEM_LISTITEM); });
-    if (item.Target && !item.IsHotFocused) {
-        step([&] { item.Target->accDoDefaultAction(item.ChildId); });
+    for (const std::wstring* p : {&pattern, &basePattern}) {
+        if (p->empty() || item.Target) continue;
+        assign(item, [&] { return FindAccessibleOccurrence(dialog, *p, occurrence, acc::ROLE_SYSTEM_LISTITEM); });
     }
-
-    // "确定" is pressed whatever happened to the item.
-    AccessibleMatch ok;
-    assign(ok, [&] { return FindAccessible(dialog, kOkButtonName, 0, acc::ROLE_SYSTEM_PUSHBUTTON); });
-    if (ok.Target) {
-        step([&] { ok.Target->accDoDefaultAction(ok.ChildId); });
+    if (!item.Target) {
+        // Not listed: the dialog must switch to nothing.
+        Press(FindButton(dialog, kCancelButtonName));
+        return;
     }
+    // Already the hot, focused one: choosing it again would toggle nothing.
+    if (!item.IsHotFocused) Press(item);
+    Press(FindButton(dialog, kOkButtonName));
 }
 
 AccessibleMatch FindAccessible(const std::shared_ptr<acc::Accessible>& parent, const std::wstring& pattern,
                                int32_t occurrence, int32_t role) {
-    return Search(parent, pattern, occurrence, role, 0);
+    SearchRequest request{pattern, occurrence, role, false};
+    return Search(parent, request, 0);
+}
+
+AccessibleMatch FindAccessibleOccurrence(const std::shared_ptr<acc::Accessible>& parent, const std::wstring& pattern,
+                                         int32_t occurrence, int32_t role) {
+    SearchRequest request{pattern, occurrence, role, true};
+    return Search(parent, request, 0);
 }
 
 namespace {
 
-AccessibleMatch Search(const std::shared_ptr<acc::Accessible>& parent, const std::wstring& pattern,
-                       int32_t occurrence, int32_t role, int32_t depth) {
+AccessibleMatch Search(const std::shared_ptr<acc::Accessible>& parent, SearchRequest& request, int32_t depth) {
+    const std::wstring& pattern = request.pattern;
+    const int32_t occurrence = request.occurrence;
+    const int32_t role = request.role;
     AccessibleMatch result;
     if (!parent) throw HostError(hr::OBJECT_REQUIRED_);
-    if (depth > kMaxSearchDepth) return result;
+    if (depth > kMaxSearchDepth || request.nodesLeft <= 0) return result;
     if (parent->accChildCount() == 0) return result;
     const int32_t n = parent->accChildCount();
     acc::AccessibleChildrenResult children = Plat().AccessibleChildren(*parent, 0, n);
@@ -92,6 +128,7 @@ AccessibleMatch Search(const std::shared_ptr<acc::Accessible>& parent, const std
     bool errorPending = false;
 
     for (const acc::AccessibleChild& element : children.children) {
+        if (--request.nodesLeft < 0) break;
         std::shared_ptr<acc::Accessible> owner;
         int32_t childId = acc::CHILDID_SELF;
         if (element.kind == acc::AccessibleChild::Kind::Object && element.object) {
@@ -127,7 +164,7 @@ AccessibleMatch Search(const std::shared_ptr<acc::Accessible>& parent, const std
             // Only objects are searched further; the nested search replaces
             // the result, also with an empty one.
             try {
-                result = Search(element.object, pattern, occurrence, role, depth + 1);
+                result = Search(element.object, request, depth + 1);
                 errorPending = false;
             } catch (const HostError&) {
                 errorPending = true;
@@ -135,6 +172,8 @@ AccessibleMatch Search(const std::shared_ptr<acc::Accessible>& parent, const std
             if (result.Target) return result;
         }
     }
+    // Fewer matches here than asked for: the last one is not the one asked for.
+    if (request.exact) return AccessibleMatch{};
     return result;
 }
 

@@ -18,7 +18,18 @@ struct AccessibleMatch {
     bool IsHotFocused = false;
 };
 
-void ChooseDialogItem(const std::wstring& pattern, int32_t occurrence, WindowHandle dialogWindow);
-AccessibleMatch FindAccessible(const std::shared_ptr<acc::Accessible>& parent, const std::wstring& pattern, int32_t occurrence, int32_t role);
+// Chooses the occurrence-th list item matching `pattern` (or, when none
+// does, `basePattern`: the name without extension) and presses "确定". When
+// no item of that occurrence is listed it presses "取消": "确定" would
+// switch to whatever entry is preselected.
+void ChooseDialogItem(const std::wstring& pattern, int32_t occurrence, WindowHandle dialogWindow,
+                      const std::wstring& basePattern = std::wstring());
+// The depth-first search; with fewer matches under one object than
+// occurrence + 1 it answers the last of them.
+AccessibleMatch FindAccessible(const std::shared_ptr<acc::Accessible>& parent, const std::wstring& pattern,
+                               int32_t occurrence, int32_t role);
+// The same, but only the occurrence asked for counts as a match.
+AccessibleMatch FindAccessibleOccurrence(const std::shared_ptr<acc::Accessible>& parent, const std::wstring& pattern,
+                                         int32_t occurrence, int32_t role);
 
 }  // namespace tarnwick

@@ -23,13 +23,22 @@ namespace {
 constexpr const wchar_t* kActivateDialogTitle = L"激活";
 constexpr const wchar_t* kActiveDocumentDialogTitle = L"活动文档";
 
+// The window list by its Chinese title, or in any language as the dialog
+// of Excel's main window that the "more windows" entry we execute opens.
+// The title is read as UTF-16: through the ANSI code page a Chinese title
+// survives only on a Chinese Windows.
+bool IsWindowListDialog(WindowHandle window) {
+    AddinState& s = State();
+    s.ActivatedTitle = Plat().GetWindowTextW(window);
+    if (s.ActivatedTitle == kActiveDocumentDialogTitle || s.ActivatedTitle == kActivateDialogTitle) return true;
+    return s.MoreWindowsRunning && Plat().GetWindow(window, win::get_window::Owner) == Required(s.ExcelApp).Hwnd();
+}
+
 // No error policy: the first failure ends the notification.
 void OnActivate(WindowHandle window) {
     AddinState& s = State();
-    s.ActivatedTitle = Plat().GetWindowTextA(window);
-    if (s.WindowMenuSwitchPending &&
-        (s.ActivatedTitle == kActiveDocumentDialogTitle || s.ActivatedTitle == kActivateDialogTitle)) {
-        ChooseDialogItem(s.DialogItemPattern, s.DialogItemOccurrence, window);
+    if (IsWindowListDialog(window) && s.WindowMenuSwitchPending) {
+        ChooseDialogItem(s.DialogItemPattern, s.DialogItemOccurrence, window, s.DialogItemBasePattern);
         Plat().SetFocus(Required(s.ExcelApp).Hwnd());
     }
 }

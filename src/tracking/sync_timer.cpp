@@ -21,6 +21,7 @@
 #include "interop/addin_state.h"
 #include "interop/host_error.h"
 #include "tabstrip/form_tab.h"
+#include "tracking/excel_busy.h"
 #include "tracking/excel_windows.h"
 
 namespace tarnwick {
@@ -78,6 +79,15 @@ void Tick() {
     // Without a tab control there is no strip to keep true.
     if (s.TabControlUnavailable) return;
 
+    // Excel is busy: a batch command visiting other workbooks, our own
+    // pumped wait, or a prompt or dialog that has disabled Excel's window.
+    // Step 11 would activate the selected tab's workbook behind it; the
+    // first tick afterwards catches up.
+    // Excel's main window does not change while Excel runs: one read serves the tick.
+    std::optional<WindowHandle> excelHwnd;
+    step([&] { excelHwnd = app->Hwnd(); });
+    if (ExcelBusy(excelHwnd)) return;
+
     // 2. Edit guard: a Window-menu switch is still waiting for Excel. Once
     //    Excel and the strip agree it is over, or the next editing session
     //    would find it still pending (no popup on a right click).
@@ -93,11 +103,7 @@ void Tick() {
 
     // 3. Width check.
     if (visibleCount > 0) {
-        std::optional<WindowHandle> excelHwnd;
-        step([&] {
-            excelHwnd = app->Hwnd();
-            plat.GetWindowRect(*excelHwnd, s.ExcelWindowRect);
-        });
+        if (excelHwnd) step([&] { plat.GetWindowRect(*excelHwnd, s.ExcelWindowRect); });
         if (s.ExcelWindowRect.right - s.ExcelWindowRect.left != s.DockedExcelWidth) {
             if (excelHwnd) step([&] { plat.LockWindowUpdate(*excelHwnd); });
             ReloadForm(*form);
@@ -135,9 +141,9 @@ void Tick() {
             return;
         }
     } else if (holds([&] {
-            const WindowHandle formHwnd = form->hWnd();
-            return plat.GetParent(formHwnd) != s.TabBarHostWindow;
-        })) {
+                   const WindowHandle formHwnd = form->hWnd();
+                   return plat.GetParent(formHwnd) != s.TabBarHostWindow;
+               })) {
         ReloadForm(*form);
         return;
     }

@@ -28,7 +28,7 @@ bool Overflows(std::span<const TabMeasure> tabs, const TabMetrics& metrics, Size
 
 Rect TabAreaFor(const TabMetrics& metrics, Size client, bool overflow) {
     int32_t right = client.width;
-    if (overflow) right = std::max(0, client.width - 2 * metrics.navButtonWidth);
+    if (overflow) right = std::max(0, client.width - 2 * metrics.navButtonWidth - metrics.listButtonWidth);
     return Rect{0, 0, right, client.height};
 }
 
@@ -47,6 +47,8 @@ int32_t MaxFirstVisible(std::span<const TabMeasure> tabs, const TabMetrics& metr
 int32_t TabWidth(const TabMeasure& measure, const TabMetrics& metrics) {
     int32_t content = measure.textWidth;
     if (measure.hasIcon) content += metrics.iconSize + (measure.textWidth > 0 ? metrics.iconGap : 0);
+    if (measure.marked && metrics.mark > 0) content += metrics.markGap + metrics.mark;
+    if (metrics.closeButton > 0) content += metrics.closeGap + metrics.closeButton;
     const int32_t width = 2 * (metrics.slant + metrics.textPadding) + content;
     return std::clamp(width, metrics.minTabWidth, std::max(metrics.minTabWidth, metrics.maxTabWidth));
 }
@@ -79,7 +81,22 @@ TabLayout ComputeTabLayout(std::span<const TabMeasure> tabs, const TabMetrics& m
         box.visible = !Intersect(box.bounds, layout.tabArea).Empty();
 
         const int32_t innerLeft = box.bounds.left + metrics.slant + metrics.textPadding;
-        const int32_t innerRight = box.bounds.right - metrics.slant - metrics.textPadding;
+        int32_t innerRight = box.bounds.right - metrics.slant - metrics.textPadding;
+        if (metrics.closeButton > 0) {
+            // Shown only where a caption's worth of room is left beside it.
+            innerRight -= metrics.closeGap + metrics.closeButton;
+            if (innerRight - innerLeft >= metrics.closeButton) {
+                const int32_t closeLeft = innerRight + metrics.closeGap;
+                const int32_t closeTop = top + (box.bounds.Height() - metrics.closeButton) / 2;
+                box.close = Rect{closeLeft, closeTop, closeLeft + metrics.closeButton, closeTop + metrics.closeButton};
+            }
+        }
+        if (m.marked && metrics.mark > 0) {
+            innerRight -= metrics.markGap + metrics.mark;
+            const int32_t markLeft = std::max(innerLeft, innerRight + metrics.markGap);
+            const int32_t markTop = top + (box.bounds.Height() - metrics.mark) / 2;
+            box.mark = Rect{markLeft, markTop, markLeft + metrics.mark, markTop + metrics.mark};
+        }
         int32_t textLeft = innerLeft;
         if (m.hasIcon) {
             const int32_t iconTop = top + (box.bounds.Height() - metrics.iconSize) / 2;
@@ -92,7 +109,9 @@ TabLayout ComputeTabLayout(std::span<const TabMeasure> tabs, const TabMetrics& m
 
     if (layout.overflow) {
         const int32_t w = metrics.navButtonWidth;
-        layout.navPrev = Rect{layout.tabArea.right, top, layout.tabArea.right + w, client.height};
+        layout.listButton =
+            Rect{layout.tabArea.right, top, layout.tabArea.right + metrics.listButtonWidth, client.height};
+        layout.navPrev = Rect{layout.listButton.right, top, layout.listButton.right + w, client.height};
         layout.navNext = Rect{layout.navPrev.right, top, layout.navPrev.right + w, client.height};
         layout.canScrollPrev = layout.firstVisible > 0;
         layout.canScrollNext = RowRight(tabs, metrics, layout.firstVisible) > layout.tabArea.right;
@@ -123,11 +142,15 @@ int32_t ScrollToShow(std::span<const TabMeasure> tabs, const TabMetrics& metrics
 
 HitResult HitTestLayout(const TabLayout& layout, Point point) {
     if (layout.overflow) {
+        if (layout.listButton.Contains(point)) return {HitKind::ListButton, -1};
         if (layout.navPrev.Contains(point)) return {HitKind::NavPrev, -1};
         if (layout.navNext.Contains(point)) return {HitKind::NavNext, -1};
     }
     for (size_t i = 0; i < layout.tabs.size(); ++i) {
-        if (layout.tabs[i].hitArea.Contains(point)) return {HitKind::Tab, static_cast<int32_t>(i)};
+        const TabBox& box = layout.tabs[i];
+        if (!box.hitArea.Contains(point)) continue;
+        const bool onClose = box.close.Contains(point) && layout.tabArea.Contains(point);
+        return {onClose ? HitKind::CloseButton : HitKind::Tab, static_cast<int32_t>(i)};
     }
     return {};
 }

@@ -43,6 +43,16 @@ void TabModel::Resize(int32_t count) {
     while (Count() < count) items_.push_back(std::make_shared<TabItemState>());
 }
 
+std::wstring MenuText(const std::wstring& caption) {
+    std::wstring text;
+    text.reserve(caption.size());
+    for (const wchar_t c : caption) {
+        if (c == L'&') text += L'&';
+        text += c;
+    }
+    return text;
+}
+
 bool TabModel::SetSelected(const ItemRef& item) {
     if (!item || !Contains(item.get())) return false;
     if (item == selected_) return false;

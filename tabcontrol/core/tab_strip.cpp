@@ -33,4 +33,10 @@ void TabStrip::ButtonUp(int16_t button, int16_t shift, float x, float y) {
     events_.MouseUp(button, shift, x, y);
 }
 
+void TabStrip::ClickCloseButton(const ItemRef& item) {
+    if (!model_.Contains(item.get())) return;
+    ItemRef keep = item;
+    events_.CloseButtonClick(keep);
+}
+
 }  // namespace corvane

@@ -20,6 +20,21 @@ constexpr uint32_t kDeluxeHighlight = Rgb(255, 255, 255);
 
 constexpr uint32_t kHotTint = 40;  // of 255
 
+// The unsaved mark and the close button on Luna tabs.
+constexpr uint32_t kLunaMark = Rgb(214, 88, 0);
+constexpr uint32_t kLunaCloseGlyph = Rgb(70, 90, 130);
+constexpr uint32_t kCloseHotPlate = Rgb(200, 60, 50);
+constexpr uint32_t kClosePressedPlate = Rgb(150, 30, 25);
+constexpr uint32_t kCloseActiveGlyph = Rgb(255, 255, 255);
+constexpr uint32_t kPressedShade = 80;  // of 255, the pressed plate in system colours
+
+// Sizes at 96 DPI.
+constexpr int32_t kCloseButton = 14;
+constexpr int32_t kCloseGap = 3;
+constexpr int32_t kMark = 6;
+constexpr int32_t kMarkGap = 4;
+constexpr int32_t kListButtonWidth = 16;
+
 constexpr Fill Flat(uint32_t c) {
     return Fill{c, c};
 }
@@ -70,6 +85,11 @@ TabStyle ResolveTabStyle(const PaintSettings& settings, const SystemColors& syst
         p.selectedText = kLunaText;
         p.navArrow = kLunaArrow;
         p.navArrowDisabled = kLunaArrowDisabled;
+        p.mark = kLunaMark;
+        p.closeGlyph = kLunaCloseGlyph;
+        p.closeActiveGlyph = kCloseActiveGlyph;
+        p.closeHot = kCloseHotPlate;
+        p.closePressed = kClosePressedPlate;
     } else {
         p.strip = Flat(system.face);
         p.tabNormal = Flat(system.face);
@@ -84,6 +104,11 @@ TabStyle ResolveTabStyle(const PaintSettings& settings, const SystemColors& syst
         p.selectedText = system.windowText;
         p.navArrow = system.windowText;
         p.navArrowDisabled = system.grayText;
+        p.mark = system.selection;
+        p.closeGlyph = system.windowText;
+        p.closeActiveGlyph = system.selectionText;
+        p.closeHot = system.selection;
+        p.closePressed = Blend(system.selection, system.windowText, kPressedShade);
     }
     // The deluxe look is the default one: upright tabs in Luna colours.
     if (style.luna && style.shape == TabShape::PropertyPage) {
@@ -98,7 +123,7 @@ TabStyle ResolveTabStyle(const PaintSettings& settings, const SystemColors& syst
     return style;
 }
 
-TabMetrics MetricsFor(TabShape shape, int32_t dpi) {
+TabMetrics MetricsFor(TabShape shape, int32_t dpi, TabFeatures features) {
     if (dpi <= 0) dpi = 96;
     TabMetrics m;
     m.stripLeft = Scale(2, dpi);
@@ -111,6 +136,15 @@ TabMetrics MetricsFor(TabShape shape, int32_t dpi) {
     m.navButtonWidth = Scale(16, dpi);
     m.corner = Scale(2, dpi);
     m.accentHeight = Scale(3, dpi);
+    m.listButtonWidth = Scale(kListButtonWidth, dpi);
+    if (features.closeButtons) {
+        m.closeButton = Scale(kCloseButton, dpi);
+        m.closeGap = Scale(kCloseGap, dpi);
+    }
+    if (features.unsavedMarks) {
+        m.mark = Scale(kMark, dpi);
+        m.markGap = Scale(kMarkGap, dpi);
+    }
     if (shape == TabShape::Excel) {
         m.slant = Scale(8, dpi);
         m.overlap = m.slant;

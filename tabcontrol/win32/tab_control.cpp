@@ -24,6 +24,8 @@ constexpr DispatchMember kControlMembers[] = {
     {L"HitTest", ctl::HitTest},
     {L"SelectedItem", ctl::SelectedItem},
     {L"Appearance", ctl::Appearance},
+    {L"ShowCloseButtons", ctl::ShowCloseButtons},
+    {L"ShowUnsavedMarks", ctl::ShowUnsavedMarks},
     {L"hWnd", ctl::hWnd},
     {L"AttachTo", ctl::AttachTo},
     {L"Left", ctl::Left},
@@ -179,6 +181,10 @@ HRESULT TabControl::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, 
                 return SelectedItem(call);
             case ctl::Appearance:
                 return Appearance(call);
+            case ctl::ShowCloseButtons:
+                return FeatureProperty(call, &TabFeatures::closeButtons);
+            case ctl::ShowUnsavedMarks:
+                return FeatureProperty(call, &TabFeatures::unsavedMarks);
             case ctl::hWnd:
                 return Hwnd(call);
             case ctl::AttachTo:
@@ -300,6 +306,22 @@ HRESULT TabControl::Appearance(const DispatchCall& call) {
         });
 }
 
+// Run-time options: they change the drawing but not the design-time data,
+// so the control does not become dirty.
+HRESULT TabControl::FeatureProperty(const DispatchCall& call, bool TabFeatures::*field) {
+    return BoolProperty(
+        call, [&] { return features_.*field; },
+        [&](bool value) {
+            if (features_.*field == value) return S_OK;
+            features_.*field = value;
+            if (view_) {
+                view_->StyleChanged();
+                view_->ModelChanged();  // tabs with a close button become accessible objects
+            }
+            return S_OK;
+        });
+}
+
 HRESULT TabControl::Hwnd(const DispatchCall& call) {
     CORVANE_RETURN_IF_FAILED(RefusePut(call));
     CORVANE_RETURN_IF_FAILED(call.ExpectCount(0, 0));
@@ -365,6 +387,10 @@ void TabControl::ItemChanged() {
     if (view_) view_->ModelChanged();
 }
 
+void TabControl::ItemMarkChanged(const ItemRef& item) {
+    if (view_) view_->MarkChanged(item);
+}
+
 void TabControl::PaintChanged() {
     dirty_ = true;
     if (view_) view_->StyleChanged();
@@ -427,6 +453,14 @@ void TabControl::MouseUp(int16_t button, int16_t shift, float x, float y) {
     FireMouse(ev::MouseUp, button, shift, x, y);
 }
 
+void TabControl::CloseButtonClick(const ItemRef& item) {
+    ComPtr<IDispatch> object(ItemObject(item));
+    VARIANTARG args[1];
+    V_VT(&args[0]) = VT_DISPATCH;
+    V_DISPATCH(&args[0]) = object.get();
+    Fire(ev::CloseButtonClick, args, 1);
+}
+
 void TabControl::BeforeItemClick(const ItemRef& item, bool& cancel) {
     // Held here: a handler may remove the tab, which drops the control's
     // reference while later sinks still get the object.
@@ -465,6 +499,11 @@ void TabControl::ViewButtonUp(int16_t button, int16_t shift, Point at) {
 void TabControl::ViewClickItem(const ItemRef& item) {
     ComPtr<TabControl> keep(this);
     strip_.ClickItem(item);
+}
+
+void TabControl::ViewCloseItem(const ItemRef& item) {
+    ComPtr<TabControl> keep(this);
+    strip_.ClickCloseButton(item);
 }
 
 void TabControl::ViewSelectItem(const ItemRef& item) {

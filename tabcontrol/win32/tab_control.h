@@ -113,8 +113,9 @@ public:
     // --- used by the item, paint manager and colour set objects
     TabStrip& Strip() { return strip_; }
     PaintSettings& Paint() { return paint_; }
-    void PaintChanged();  // after a change to Paint()
-    void ItemChanged();   // after a change to an item's data
+    void PaintChanged();                        // after a change to Paint()
+    void ItemChanged();                         // after a change to an item's data
+    void ItemMarkChanged(const ItemRef& item);  // after a change to its Unsaved flag
     HRESULT SelectItem(const ItemRef& item);
     IDispatch* ItemObject(const ItemRef& item);  // the one object of an item; not AddRef'd
     ComPtr<IDispatch> NewPaintManager();
@@ -134,6 +135,7 @@ private:
     HRESULT HitTest(const DispatchCall& call);
     HRESULT SelectedItem(const DispatchCall& call);
     HRESULT Appearance(const DispatchCall& call);
+    HRESULT FeatureProperty(const DispatchCall& call, bool TabFeatures::*field);
     HRESULT Hwnd(const DispatchCall& call);
     HRESULT AttachTo(const DispatchCall& call);
 
@@ -154,6 +156,7 @@ private:
     void BeforeItemClick(const ItemRef& item, bool& cancel) override;
     void SelectedChanged(const ItemRef& item) override;
     void MouseUp(int16_t button, int16_t shift, float x, float y) override;
+    void CloseButtonClick(const ItemRef& item) override;
     void Fire(DISPID id, VARIANTARG* reversedArgs, UINT count);
     void FireMouse(DISPID id, int16_t button, int16_t shift, float x, float y);
 
@@ -161,10 +164,12 @@ private:
     const TabModel& ViewModel() const override { return strip_.Model(); }
     const PaintSettings& ViewPaint() const override { return paint_; }
     HIMAGELIST ViewImageList() const override { return imageList_; }
+    TabFeatures ViewFeatures() const override { return features_; }
     void ViewButtonDown(int16_t button, int16_t shift, Point at, const ItemRef& hit) override;
     void ViewButtonUp(int16_t button, int16_t shift, Point at) override;
     void ViewClickItem(const ItemRef& item) override;
     void ViewSelectItem(const ItemRef& item) override;
+    void ViewCloseItem(const ItemRef& item) override;
 
     void ListChanged();
     HRESULT InPlaceActivate(HWND parent, LPCRECT position);
@@ -172,6 +177,7 @@ private:
 
     TabStrip strip_;
     PaintSettings paint_;
+    TabFeatures features_;            // run-time options, not persisted
     HIMAGELIST imageList_ = nullptr;  // the container's; never destroyed here
     EventConnectionPoint events_;
     // One object per tab in the list, made on first request.

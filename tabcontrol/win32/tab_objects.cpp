@@ -68,7 +68,7 @@ private:
 namespace item_id = dispid::item;
 constexpr DispatchMember kItemMembers[] = {
     {L"Caption", item_id::Caption}, {L"Index", item_id::Index},     {L"Selected", item_id::Selected},
-    {L"Image", item_id::Image},     {L"ToolTip", item_id::ToolTip},
+    {L"Image", item_id::Image},     {L"ToolTip", item_id::ToolTip}, {L"Unsaved", item_id::Unsaved},
 };
 
 }  // namespace
@@ -111,6 +111,17 @@ protected:
                     [&](LONG v) {
                         item.image = v;
                         return changed();
+                    });
+            case item_id::Unsaved:
+                // Containers poll their documents and set this on every
+                // round: an unchanged value costs nothing.
+                return BoolProperty(
+                    call, [&] { return item.unsaved; },
+                    [&](bool v) {
+                        if (v == item.unsaved) return S_OK;
+                        item.unsaved = v;
+                        if (control) control->ItemMarkChanged(item_);
+                        return S_OK;
                     });
             case item_id::Index:
                 CORVANE_RETURN_IF_FAILED(RefusePut(call));

@@ -52,6 +52,37 @@ void PaintDeluxeTouches(HDC dc, const Rect& b, const TabMetrics& m, const Palett
     }
 }
 
+// A filled dot beside the caption.
+void PaintMark(HDC dc, const Rect& mark, COLORREF color) {
+    if (mark.Empty()) return;
+    SelectScope pen(dc, GetStockObject(DC_PEN));
+    SelectScope brush(dc, GetStockObject(DC_BRUSH));
+    SetDCPenColor(dc, color);
+    SetDCBrushColor(dc, color);
+    Ellipse(dc, mark.left, mark.top, mark.right, mark.bottom);
+}
+
+// An x in the button's square, on a plate while hot or pressed. The stroke
+// grows with the DPI so that the glyph stays readable.
+void PaintCloseButton(HDC dc, const Rect& button, const Palette& p, bool hot, bool pressed) {
+    if (hot || pressed)
+        FillSolid(dc, RECT{button.left, button.top, button.right, button.bottom},
+                  pressed ? p.closePressed : p.closeHot);
+    const LONG inset = std::max<LONG>(3, button.Width() * 2 / 7);
+    const LONG stroke = std::max<LONG>(1, button.Width() / 9);
+    Pen pen(CreatePen(PS_SOLID, stroke, (hot || pressed) ? p.closeActiveGlyph : p.closeGlyph));
+    if (!pen) return;
+    SelectScope select(dc, pen.get());
+    const LONG l = button.left + inset;
+    const LONG t = button.top + inset;
+    const LONG r = button.right - inset;
+    const LONG b = button.bottom - inset;
+    MoveToEx(dc, l, t, nullptr);
+    LineTo(dc, r, b);
+    MoveToEx(dc, r - 1, t, nullptr);
+    LineTo(dc, l - 1, b);
+}
+
 const Fill& TabFill(const PaintRequest& r, int32_t index, bool selected) {
     const Palette& p = r.style.palette;
     if (selected) return p.tabSelected;
@@ -93,11 +124,13 @@ void PaintTab(HDC dc, const PaintRequest& r, int32_t index, bool selected) {
     // narrower than its box: the icon and caption are centred as one group
     // rather than leaving a gap between them.
     LONG shift = 0;
+    LONG captionRight = box.text.left;
     const bool hasCaption = !item.caption.empty() && !box.text.Empty();
     if (hasCaption) {
         SIZE extent{};
         GetTextExtentPoint32W(dc, item.caption.c_str(), static_cast<int>(item.caption.size()), &extent);
         shift = std::max<LONG>(0, (box.text.Width() - extent.cx) / 2);
+        captionRight = std::min<LONG>(box.text.right, box.text.left + shift + extent.cx);
     }
 
     if (r.images && !box.icon.Empty() && item.image >= 0) {
@@ -115,6 +148,18 @@ void PaintTab(HDC dc, const PaintRequest& r, int32_t index, bool selected) {
         DrawTextW(dc, item.caption.c_str(), static_cast<int>(item.caption.size()), &text,
                   DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS | DT_NOPREFIX);
     }
+    if (item.unsaved && !box.mark.Empty()) {
+        // Right after the caption as drawn, which may be narrower than its room.
+        Rect mark = box.mark;
+        const LONG left = std::min<LONG>(mark.left, captionRight + r.metrics.markGap);
+        mark.right -= mark.left - left;
+        mark.left = left;
+        PaintMark(dc, mark, p.mark);
+    }
+    if (!box.close.Empty() && (selected || index == r.pointer)) {
+        const bool hot = index == r.closeHot;
+        PaintCloseButton(dc, box.close, p, hot, hot && r.closePressed);
+    }
 }
 
 void PaintBaseline(HDC dc, const PaintRequest& r) {
@@ -123,6 +168,23 @@ void PaintBaseline(HDC dc, const PaintRequest& r) {
     SetDCPenColor(dc, r.style.palette.baseline);
     MoveToEx(dc, 0, y, nullptr);
     LineTo(dc, r.layout.client.width, y);
+}
+
+// A small triangle pointing down under a bar: the list of every tab.
+void PaintListButton(HDC dc, const PaintRequest& r, const Rect& button) {
+    const Palette& p = r.style.palette;
+    FillGradient(dc, RECT{button.left, button.top, button.right, button.bottom}, r.listOpen ? p.tabHot : p.strip);
+    const LONG size = std::max<LONG>(2, std::min(button.Width(), button.Height()) / 4);
+    const LONG cx = button.left + button.Width() / 2;
+    const LONG cy = button.top + button.Height() / 2 + size / 2;
+    POINT tri[3] = {{cx - size, cy - size / 2}, {cx + size, cy - size / 2}, {cx, cy + size / 2}};
+    SelectScope pen(dc, GetStockObject(DC_PEN));
+    SelectScope brush(dc, GetStockObject(DC_BRUSH));
+    SetDCPenColor(dc, p.navArrow);
+    SetDCBrushColor(dc, p.navArrow);
+    Polygon(dc, tri, 3);
+    const LONG bar = std::max<LONG>(1, size / 3);
+    FillSolid(dc, RECT{cx - size, cy - size / 2 - 2 * bar - 1, cx + size + 1, cy - size / 2 - bar - 1}, p.navArrow);
 }
 
 // A small triangle pointing left or right in the middle of the button.
@@ -172,6 +234,7 @@ void PaintTabStrip(HDC dc, const PaintRequest& r) {
         }
     }
     if (layout.overflow) {
+        if (!layout.listButton.Empty()) PaintListButton(dc, r, layout.listButton);
         PaintNavButton(dc, r, layout.navPrev, true, layout.canScrollPrev);
         PaintNavButton(dc, r, layout.navNext, false, layout.canScrollNext);
     }

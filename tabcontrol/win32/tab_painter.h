@@ -21,7 +21,11 @@ struct PaintRequest {
     HFONT font;         // may be null: the stock GUI font is used
     HFONT boldFont;     // for the selected tab when style.boldSelected
     HIMAGELIST images;  // null when icons are off or no list is attached
-    int32_t hot;        // the tab under the pointer, -1 for none
+    int32_t hot;        // the tab drawn hot, -1 for none
+    int32_t pointer;    // the tab under the pointer (its close button shows), -1 for none
+    int32_t closeHot;   // the tab whose close button is under the pointer
+    bool closePressed;  // ... and held down
+    bool listOpen;      // the list button's popup is open
 };
 
 void PaintTabStrip(HDC dc, const PaintRequest& request);

@@ -14,7 +14,14 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"CorvaneTabStrip";
 constexpr UINT WM_CORVANE_DEFAULT_ACTION = WM_APP + 1;
+constexpr UINT WM_CORVANE_CLOSE_ACTION = WM_APP + 2;
+constexpr UINT WM_CORVANE_LIST_ACTION = WM_APP + 3;
 constexpr int kMaxTipWidth = 600;  // full paths wrap instead of running off the screen
+
+// Tooltip tool ids: tab i is i + 1; its close button and the list button
+// have ids of their own, above any tab count.
+constexpr UINT_PTR kCloseToolBase = 0x40000000;
+constexpr UINT_PTR kListToolId = 0x7FFFFFFF;
 
 int16_t ShiftState(WPARAM keys) {
     int16_t shift = 0;
@@ -60,6 +67,7 @@ SystemColors CurrentSystemColors() {
     c.highlight = GetSysColor(COLOR_BTNHIGHLIGHT);
     c.grayText = GetSysColor(COLOR_GRAYTEXT);
     c.selection = GetSysColor(COLOR_HIGHLIGHT);
+    c.selectionText = GetSysColor(COLOR_HIGHLIGHTTEXT);
     return c;
 }
 
@@ -121,6 +129,7 @@ void TabView::Show(bool visible) {
 void TabView::ModelChanged() {
     InvalidateLayout();
     hot_ = -1;
+    closeHot_ = -1;
     if (hwnd_) NotifyWinEvent(EVENT_OBJECT_REORDER, hwnd_, OBJID_CLIENT, CHILDID_SELF);
 }
 
@@ -139,6 +148,13 @@ void TabView::SelectionChanged() {
     if (selected >= 0) NotifyWinEvent(EVENT_OBJECT_SELECTION, hwnd_, OBJID_CLIENT, selected + 1);
 }
 
+void TabView::MarkChanged(const ItemRef& item) {
+    if (!Alive() || !Features().unsavedMarks) return;
+    InvalidateLayout();  // the mark takes room in the tab
+    const int32_t index = host_->ViewModel().IndexOf(item.get());
+    if (index >= 0) NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd_, OBJID_CLIENT, index + 1);
+}
+
 void TabView::InvalidateLayout() {
     layoutValid_ = false;
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
@@ -155,7 +171,8 @@ void TabView::EnsureLayout() {
     const HIMAGELIST images = style_.showIcons ? host_->ViewImageList() : nullptr;
     const int imageCount = images ? ImageList_GetImageCount(images) : 0;
 
-    metrics_ = MetricsFor(style_.shape, dpi_);
+    const TabFeatures features = host_->ViewFeatures();
+    metrics_ = MetricsFor(style_.shape, dpi_, features);
     int iconWidth = 0;
     int iconHeight = 0;
     if (images && ImageList_GetIconSize(images, &iconWidth, &iconHeight)) metrics_.iconSize = iconWidth;
@@ -175,6 +192,7 @@ void TabView::EnsureLayout() {
                 m.textWidth = extent.cx;
             }
             m.hasIcon = item->image >= 0 && item->image < imageCount;
+            m.marked = item->unsaved;
             measures_.push_back(m);
         }
     }
@@ -184,6 +202,7 @@ void TabView::EnsureLayout() {
     layout_ = ComputeTabLayout(measures_, metrics_, Size{client.right, client.bottom}, firstVisible_);
     firstVisible_ = layout_.firstVisible;
     if (hot_ >= static_cast<int32_t>(layout_.tabs.size())) hot_ = -1;
+    if (closeHot_ >= static_cast<int32_t>(layout_.tabs.size())) closeHot_ = -1;
     layoutValid_ = true;
     RebuildTooltips();
 }
@@ -196,8 +215,28 @@ void TabView::RebuildTooltips() {
     for (int32_t i = 0; i < toolCount_; ++i) {
         ti.uId = static_cast<UINT_PTR>(i + 1);
         SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+        ti.uId = kCloseToolBase + static_cast<UINT_PTR>(i);
+        SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
+    ti.uId = kListToolId;
+    SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     toolCount_ = static_cast<int32_t>(layout_.tabs.size());
+    // The tooltip control shows the first tool that holds the pointer, so
+    // the buttons inside the tabs come before the tabs.
+    ti.uFlags = TTF_SUBCLASS;
+    ti.lpszText = LPSTR_TEXTCALLBACKW;
+    if (layout_.overflow && !layout_.listButton.Empty()) {
+        ti.uId = kListToolId;
+        ti.rect = ToRect(layout_.listButton);
+        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    for (int32_t i = 0; i < toolCount_; ++i) {
+        const Rect shown = Intersect(layout_.tabs[static_cast<size_t>(i)].close, layout_.tabArea);
+        if (shown.Empty()) continue;
+        ti.uId = kCloseToolBase + static_cast<UINT_PTR>(i);
+        ti.rect = ToRect(shown);
+        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
     for (int32_t i = 0; i < toolCount_; ++i) {
         const TabBox& box = layout_.tabs[static_cast<size_t>(i)];
         ti.uFlags = TTF_SUBCLASS;
@@ -217,7 +256,7 @@ ItemRef TabView::HitTestItem(Point at) {
     if (!Alive()) return nullptr;
     EnsureLayout();
     const HitResult hit = HitTestLayout(layout_, at);
-    if (hit.kind != HitKind::Tab) return nullptr;
+    if (hit.kind != HitKind::Tab && hit.kind != HitKind::CloseButton) return nullptr;
     return host_->ViewModel().At(hit.index);
 }
 
@@ -230,6 +269,54 @@ std::optional<RECT> TabView::ItemScreenRect(int32_t index) {
     RECT r = ToRect(Intersect(box.bounds, layout_.tabArea));
     MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&r), 2);
     return r;
+}
+
+std::optional<RECT> TabView::ScreenRect(const Rect& client) {
+    const Rect shown = Intersect(client, Rect{0, 0, layout_.client.width, layout_.client.height});
+    if (shown.Empty()) return std::nullopt;
+    RECT r = ToRect(shown);
+    MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+bool TabView::HasCloseButton(int32_t index) {
+    if (!Alive() || !Features().closeButtons) return false;
+    EnsureLayout();
+    if (index < 0 || index >= static_cast<int32_t>(layout_.tabs.size())) return false;
+    return !layout_.tabs[static_cast<size_t>(index)].close.Empty();
+}
+
+bool TabView::CloseButtonShown(int32_t index) {
+    if (!HasCloseButton(index)) return false;
+    const TabBox& box = layout_.tabs[static_cast<size_t>(index)];
+    if (Intersect(box.close, layout_.tabArea).Empty()) return false;
+    return index == hot_ || index == host_->ViewModel().SelectedIndex();
+}
+
+std::optional<RECT> TabView::CloseButtonScreenRect(int32_t index) {
+    if (!HasCloseButton(index)) return std::nullopt;
+    return ScreenRect(Intersect(layout_.tabs[static_cast<size_t>(index)].close, layout_.tabArea));
+}
+
+bool TabView::HasListButton() {
+    if (!Alive()) return false;
+    EnsureLayout();
+    return layout_.overflow && !layout_.listButton.Empty();
+}
+
+std::optional<RECT> TabView::ListButtonScreenRect() {
+    if (!HasListButton()) return std::nullopt;
+    return ScreenRect(layout_.listButton);
+}
+
+void TabView::PostCloseAction(const ItemRef& item) {
+    if (!hwnd_) return;
+    pendingCloses_.push_back(item);
+    PostMessageW(hwnd_, WM_CORVANE_CLOSE_ACTION, 0, 0);
+}
+
+void TabView::PostListAction() {
+    if (hwnd_) PostMessageW(hwnd_, WM_CORVANE_LIST_ACTION, 0, 0);
 }
 
 void TabView::PostDefaultAction(const ItemRef& item) {
@@ -254,14 +341,19 @@ void TabView::PaintTo(HDC dc) {
                          font_.get(),
                          boldFont_.get(),
                          style_.showIcons ? host_->ViewImageList() : nullptr,
-                         style_.hotTracking ? hot_ : -1};
+                         style_.hotTracking ? hot_ : -1,
+                         hot_,
+                         closeHot_,
+                         closePress_ >= 0 && closePress_ == closeHot_,
+                         listOpen_};
     PaintTabStrip(dc, request);
 }
 
 void TabView::SetHot(int32_t index) {
     if (index == hot_) return;
     hot_ = index;
-    if (style_.hotTracking && hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+    // The tab under the pointer shows its close button, hot tracking or not.
+    if ((style_.hotTracking || Features().closeButtons) && hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 LRESULT CALLBACK TabView::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -341,6 +433,12 @@ LRESULT TabView::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CORVANE_DEFAULT_ACTION:
             OnDefaultAction();
             return 0;
+        case WM_CORVANE_CLOSE_ACTION:
+            OnCloseAction();
+            return 0;
+        case WM_CORVANE_LIST_ACTION:
+            ShowTabList();
+            return 0;
         default:
             return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
@@ -399,13 +497,26 @@ void TabView::OnButtonDown(int16_t button, WPARAM keys, Point at) {
         SetCapture(hwnd_);
         EnsureLayout();
         const HitResult hit = HitTestLayout(layout_, at);
-        navPress_ = hit.kind == HitKind::NavPrev || hit.kind == HitKind::NavNext;
+        // A left press on a close button is the button's own; other
+        // buttons press the tab under it.
+        const bool onClose = hit.kind == HitKind::CloseButton && button == kLeftButton;
+        navPress_ =
+            hit.kind == HitKind::NavPrev || hit.kind == HitKind::NavNext || hit.kind == HitKind::ListButton || onClose;
         if (navPress_) {
-            if (button == kLeftButton) {
+            buttonsDown_ |= static_cast<UINT>(button);
+            if (button != kLeftButton) return;
+            if (onClose) {
+                closePress_ = hit.index;
+                closeHot_ = hit.index;
+                InvalidateRect(hwnd_, nullptr, FALSE);
+            } else if (hit.kind == HitKind::ListButton) {
+                // Opened once the press is handled: the menu's loop then
+                // takes the mouse, and the release never reaches the strip.
+                PostListAction();
+            } else {
                 firstVisible_ += hit.kind == HitKind::NavPrev ? -1 : 1;
                 InvalidateLayout();
             }
-            buttonsDown_ |= static_cast<UINT>(button);
             return;
         }
     } else if (navPress_) {
@@ -421,9 +532,22 @@ void TabView::OnButtonUp(int16_t button, WPARAM keys, Point at) {
     if (!Alive()) return;
     const bool fromNav = navPress_ && (buttonsDown_ & static_cast<UINT>(button)) != 0;
     buttonsDown_ &= ~static_cast<UINT>(button);
+    int32_t closed = -1;
+    if (button == kLeftButton && closePress_ >= 0) {
+        EnsureLayout();
+        const HitResult hit = HitTestLayout(layout_, at);
+        if (hit.kind == HitKind::CloseButton && hit.index == closePress_) closed = closePress_;
+        closePress_ = -1;
+        InvalidateRect(hwnd_, nullptr, FALSE);
+    }
     if (buttonsDown_ == 0) {
         navPress_ = false;
         if (GetCapture() == hwnd_) ReleaseCapture();
+    }
+    if (closed >= 0) {
+        // Released where it was pressed: a click on the button, and nothing else.
+        if (const ItemRef item = host_->ViewModel().At(closed)) host_->ViewCloseItem(item);
+        return;
     }
     if (fromNav) return;
     // A release over the strip reports MouseUp even when the press began
@@ -437,13 +561,24 @@ void TabView::OnMouseMove(Point at) {
         TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, hwnd_, 0};
         trackingLeave_ = TrackMouseEvent(&tme) != FALSE;
     }
+    UpdatePointer(at);
+}
+
+void TabView::UpdatePointer(Point at) {
     EnsureLayout();
     const HitResult hit = HitTestLayout(layout_, at);
-    SetHot(hit.kind == HitKind::Tab ? hit.index : -1);
+    const int32_t closeHot = hit.kind == HitKind::CloseButton ? hit.index : -1;
+    if (closeHot != closeHot_) {
+        closeHot_ = closeHot;
+        InvalidateRect(hwnd_, nullptr, FALSE);
+    }
+    SetHot(hit.kind == HitKind::Tab || hit.kind == HitKind::CloseButton ? hit.index : -1);
 }
 
 void TabView::OnMouseLeave() {
     trackingLeave_ = false;
+    if (closeHot_ >= 0 && hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+    closeHot_ = -1;
     SetHot(-1);
 }
 
@@ -453,14 +588,22 @@ void TabView::OnCaptureChanged() {
     if (buttonsDown_ != 0 && GetCapture() != hwnd_) {
         buttonsDown_ = 0;
         navPress_ = false;
+        if (closePress_ >= 0 && hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+        closePress_ = -1;
     }
 }
 
 LRESULT TabView::OnNotify(NMHDR* header) {
     if (!header || header->hwndFrom != tooltip_ || header->code != TTN_GETDISPINFOW || !Alive()) return 0;
     auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
-    const ItemRef item = host_->ViewModel().At(static_cast<int32_t>(header->idFrom) - 1);
-    tipText_ = item ? item->toolTip : std::wstring();
+    if (header->idFrom == kListToolId) {
+        tipText_ = kListButtonName;
+    } else if (header->idFrom >= kCloseToolBase) {
+        tipText_ = kCloseButtonName;
+    } else {
+        const ItemRef item = host_->ViewModel().At(static_cast<int32_t>(header->idFrom) - 1);
+        tipText_ = item ? item->toolTip : std::wstring();
+    }
     info->lpszText = tipText_.data();
     info->szText[0] = L'\0';
     info->hinst = nullptr;
@@ -473,6 +616,61 @@ LRESULT TabView::OnGetObject(WPARAM wParam, LPARAM lParam) {
     ComPtr<IAccessible> accessible = ComPtr<IAccessible>::Adopt(CreateTabAccessible(weak_from_this()));
     if (!accessible) return 0;
     return LresultFromObject(IID_IAccessible, wParam, accessible.get());
+}
+
+void TabView::OnCloseAction() {
+    std::vector<std::weak_ptr<TabItemState>> closes;
+    closes.swap(pendingCloses_);
+    for (const auto& weak : closes) {
+        if (!Alive()) return;
+        if (ItemRef item = weak.lock()) host_->ViewCloseItem(item);
+    }
+}
+
+void TabView::ShowTabList() {
+    if (!Alive() || listOpen_) return;
+    std::shared_ptr<TabView> self = shared_from_this();
+    EnsureLayout();
+    if (!layout_.overflow) return;
+    const TabModel& model = host_->ViewModel();
+    // The entries hold their tabs weakly: a handler may rebuild the list
+    // while the menu is open.
+    std::vector<std::weak_ptr<TabItemState>> entries;
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    const int32_t selected = model.SelectedIndex();
+    for (int32_t i = 0; i < model.Count(); ++i) {
+        const ItemRef item = model.At(i);
+        const std::wstring text = MenuText(item->caption);
+        UINT flags = MF_STRING;
+        if (i == selected) flags |= MF_CHECKED;
+        AppendMenuW(menu, flags, static_cast<UINT_PTR>(i + 1), text.c_str());
+        entries.push_back(item);
+    }
+    RECT button = ToRect(layout_.listButton);
+    MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&button), 2);
+    listOpen_ = true;
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    // TPM_NONOTIFY: the strip has no menu handlers, and nothing reaches the
+    // parent. The menu loop never moves the keyboard focus.
+    const UINT flags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON;
+    const auto chosen =
+        static_cast<UINT_PTR>(TrackPopupMenu(menu, flags, button.right, button.bottom, 0, hwnd_, nullptr));
+    DestroyMenu(menu);
+    listOpen_ = false;
+    if (!Alive()) return;
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    if (chosen == 0 || chosen > entries.size()) return;
+    const ItemRef item = entries[chosen - 1].lock();
+    const int32_t index = item ? model.IndexOf(item.get()) : -1;
+    if (index < 0) return;
+    EnsureLayout();
+    const int32_t first = ScrollToShow(measures_, metrics_, layout_.client, firstVisible_, index);
+    if (first != firstVisible_) {
+        firstVisible_ = first;
+        InvalidateLayout();
+    }
+    host_->ViewClickItem(item);
 }
 
 void TabView::OnDefaultAction() {

@@ -29,6 +29,10 @@
 
 namespace corvane::win {
 
+// The names of the strip's buttons, for tooltips and screen readers.
+inline constexpr wchar_t kCloseButtonName[] = L"关闭";
+inline constexpr wchar_t kListButtonName[] = L"所有工作簿";
+
 class TabView : public std::enable_shared_from_this<TabView> {
 public:
     // Creates the window as a visible child of parent; empty on failure.
@@ -46,9 +50,10 @@ public:
     void Show(bool visible);
 
     // Notifications from the host.
-    void ModelChanged();      // items added, removed or changed
-    void StyleChanged();      // paint settings or image list changed
-    void SelectionChanged();  // bring the selected tab into view
+    void ModelChanged();                    // items added, removed or changed
+    void StyleChanged();                    // paint settings or image list changed
+    void SelectionChanged();                // bring the selected tab into view
+    void MarkChanged(const ItemRef& item);  // its Unsaved flag changed
 
     // Hit-testing and geometry in client pixels (the unit of the mouse events).
     ItemRef HitTestItem(Point at);
@@ -57,8 +62,23 @@ public:
     // Accessibility.
     const TabModel* Model() const { return host_ ? &host_->ViewModel() : nullptr; }
     int32_t HotIndex() const { return hot_; }
+    TabFeatures Features() const { return host_ ? host_->ViewFeatures() : TabFeatures{}; }
     std::optional<RECT> ItemScreenRect(int32_t index);  // none for a tab scrolled out of view
-    void PostDefaultAction(const ItemRef& item);        // performed from the message loop
+    // Close buttons: whether tab index has room for one, whether it is drawn
+    // now (selected or under the pointer), and where it is on the screen.
+    bool HasCloseButton(int32_t index);
+    bool CloseButtonShown(int32_t index);
+    bool CloseButtonHot(int32_t index) const { return closeHot_ == index; }
+    bool CloseButtonPressed(int32_t index) const { return closePress_ == index && closeHot_ == index; }
+    std::optional<RECT> CloseButtonScreenRect(int32_t index);
+    // The list button, shown while the tabs overflow.
+    bool HasListButton();
+    bool ListOpen() const { return listOpen_; }
+    std::optional<RECT> ListButtonScreenRect();
+    // Performed from the message loop.
+    void PostDefaultAction(const ItemRef& item);
+    void PostCloseAction(const ItemRef& item);
+    void PostListAction();
     void SelectFromAccessibility(const ItemRef& item);
 
     // Paints the whole client area into dc (WM_PAINT, WM_PRINTCLIENT).
@@ -83,6 +103,13 @@ private:
     LRESULT OnNotify(NMHDR* header);
     LRESULT OnGetObject(WPARAM wParam, LPARAM lParam);
     void OnDefaultAction();
+    void OnCloseAction();
+
+    // Opens the popup list of every tab under the list button; a choice
+    // scrolls to the tab and clicks it.
+    void ShowTabList();
+    void UpdatePointer(Point at);
+    std::optional<RECT> ScreenRect(const Rect& client);
 
     void InvalidateLayout();
     void EnsureLayout();
@@ -107,11 +134,15 @@ private:
     bool layoutValid_ = false;
     int32_t firstVisible_ = 0;
 
-    int32_t hot_ = -1;
+    int32_t hot_ = -1;         // the tab under the pointer, hot tracking or not
+    int32_t closeHot_ = -1;    // the tab whose close button is under the pointer
+    int32_t closePress_ = -1;  // the tab whose close button the left button went down on
+    bool listOpen_ = false;
     bool trackingLeave_ = false;
     UINT buttonsDown_ = 0;   // Button bits of the presses under way
-    bool navPress_ = false;  // the press began on a navigation button
+    bool navPress_ = false;  // the press began on a navigation, list or close button
     std::vector<std::weak_ptr<TabItemState>> pendingClicks_;
+    std::vector<std::weak_ptr<TabItemState>> pendingCloses_;
 };
 
 // The system colours the classic palette is built from.

@@ -20,15 +20,18 @@ public:
     virtual const TabModel& ViewModel() const = 0;
     virtual const PaintSettings& ViewPaint() const = 0;
     virtual HIMAGELIST ViewImageList() const = 0;
+    virtual TabFeatures ViewFeatures() const = 0;
 
     // A mouse button went down or up in the client area; hit is the tab
-    // under the point or empty. Presses on the navigation buttons are the
-    // window's own business and never arrive here.
+    // under the point or empty. Presses on the navigation, list and close
+    // buttons are the window's own business and never arrive here.
     virtual void ViewButtonDown(int16_t button, int16_t shift, Point at, const ItemRef& hit) = 0;
     virtual void ViewButtonUp(int16_t button, int16_t shift, Point at) = 0;
     // Accessibility: the default action clicks a tab; accSelect selects it.
     virtual void ViewClickItem(const ItemRef& item) = 0;
     virtual void ViewSelectItem(const ItemRef& item) = 0;
+    // A tab's close button was clicked (mouse or accessibility).
+    virtual void ViewCloseItem(const ItemRef& item) = 0;
 
 protected:
     ~TabViewHost() = default;

@@ -38,6 +38,8 @@ public:
     int32_t Index() override { return GetInt(kItemIndex); }
     bool Selected() override { return GetBool(kItemSelected); }
     void Selected(bool value) override { Put(kItemSelected, value); }
+    bool Unsaved() override { return GetBool(kItemUnsaved); }
+    void Unsaved(bool value) override { Put(kItemUnsaved, value); }
 };
 
 // Colours are OLE_COLOR: 0x00BBGGRR, passed as a signed 32-bit value.
@@ -103,6 +105,8 @@ public:
     void SelectedItem(int32_t index) override { Put(kSelectedItem, index); }
     int32_t Appearance() override { return GetInt(kAppearance); }
     void Appearance(int32_t value) override { Put(kAppearance, value); }
+    void ShowCloseButtons(bool value) override { Put(kShowCloseButtons, value); }
+    void ShowUnsavedMarks(bool value) override { Put(kShowUnsavedMarks, value); }
     int32_t Left() override { return GetInt(kLeft); }
     void Left(int32_t twips) override { Put(kLeft, twips); }
     int32_t Width() override { return GetInt(kWidth); }

@@ -23,6 +23,8 @@ inline constexpr DISPID kItemCount = 7;
 inline constexpr DISPID kHitTest = 9;
 inline constexpr DISPID kSelectedItem = 40;
 inline constexpr DISPID kAppearance = 41;
+inline constexpr DISPID kShowCloseButtons = 42;
+inline constexpr DISPID kShowUnsavedMarks = 43;
 inline constexpr DISPID kAttachTo = 100;
 inline constexpr DISPID kLeft = 101;
 inline constexpr DISPID kTop = 102;
@@ -46,10 +48,12 @@ inline constexpr DISPID kItemIndex = 2;
 inline constexpr DISPID kItemSelected = 4;
 inline constexpr DISPID kItemImage = 5;
 inline constexpr DISPID kItemToolTip = 10;
+inline constexpr DISPID kItemUnsaved = 11;
 
 inline constexpr DISPID kEventBeforeItemClick = 1;
 inline constexpr DISPID kEventSelectedChanged = 2;
 inline constexpr DISPID kEventMouseUp = 3;
+inline constexpr DISPID kEventCloseButtonClick = 5;
 }  // namespace corvane_id
 
 // Null when the dispatch pointer is null (the control answered Nothing).

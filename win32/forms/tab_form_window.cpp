@@ -121,6 +121,9 @@ public:
             case corvane_id::kEventBeforeItemClick: OnBeforeItemClick(params); break;
             case corvane_id::kEventSelectedChanged: OnSelectedChanged(params); break;
             case corvane_id::kEventMouseUp: OnMouseUp(params); break;
+            case corvane_id::kEventCloseButtonClick:
+                events_->TabSeclect_CloseButtonClick(MakeTabItem(DispatchArg(EventArg(params, 0))));
+                break;
             default: break;
             }
         } catch (...) {

@@ -64,6 +64,21 @@ std::wstring DirectoryA(F read) {
     return AnsiToWide(buffer);
 }
 
+// Dispatches what is queued; false when it met WM_QUIT, which is not ours to
+// consume: it is posted again for the host's own loop.
+bool PumpPendingMessages() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return false;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return true;
+}
+
 bool IsFullPath(const std::wstring& path) {
     if (path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/'))
         return true;
@@ -330,7 +345,8 @@ bool Win32Platform::StartProcess(const std::wstring& application, const std::wst
         HANDLE handles[] = {process.get()};
         DWORD woke = ::MsgWaitForMultipleObjects(1, handles, FALSE, waitMilliseconds - elapsed, QS_ALLINPUT);
         if (woke != WAIT_OBJECT_0 + 1) break;  // ended, timed out or failed
-        DoEvents();
+        // The thread is quitting: waiting on would only spin until the bound.
+        if (!PumpPendingMessages()) break;
     }
     return true;
 }
@@ -416,18 +432,7 @@ std::vector<uint8_t> Win32Platform::LoadModuleResource(const std::wstring& type,
     return std::vector<uint8_t>(bytes, bytes + size);
 }
 
-void Win32Platform::DoEvents() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Not ours to consume: leave it for the host's own loop.
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-}
+void Win32Platform::DoEvents() { PumpPendingMessages(); }
 
 int32_t Win32Platform::TwipsPerPixelX() { return 1440 / DpiOfScreen(LOGPIXELSX); }
 

@@ -45,6 +45,10 @@ inline constexpr int32_t ItemCount = 7;
 inline constexpr int32_t HitTest = 9;
 inline constexpr int32_t SelectedItem = 40;
 inline constexpr int32_t Appearance = 41;
+// Run-time options, off by default: a close button on the selected and the
+// hot tab, and the unsaved mark of items whose Unsaved is set.
+inline constexpr int32_t ShowCloseButtons = 42;
+inline constexpr int32_t ShowUnsavedMarks = 43;
 inline constexpr int32_t hWnd = -515;  // DISPID_HWND, the stock read-only property
 // Hosting without an OLE site (what a form's extender would otherwise do):
 // AttachTo(hWnd) makes the strip a child window of hWnd (0 detaches it);
@@ -62,6 +66,7 @@ inline constexpr int32_t Index = 2;
 inline constexpr int32_t Selected = 4;
 inline constexpr int32_t Image = 5;
 inline constexpr int32_t ToolTip = 10;
+inline constexpr int32_t Unsaved = 11;  // Boolean: the tab's document has unsaved changes
 }  // namespace item
 
 namespace paint_manager {  // dispinterface PaintManager
@@ -82,10 +87,11 @@ inline constexpr int32_t ButtonNormal = 7;
 // Source dispinterface _DTabControlEvents; the tab strip form's sink
 // (win32/forms) switches on these numbers.
 namespace events {
-inline constexpr int32_t BeforeItemClick = 1;  // (Item As Object, Cancel As Boolean ByRef)
-inline constexpr int32_t SelectedChanged = 2;  // (Item As Object)
-inline constexpr int32_t MouseUp = 3;          // (Button%, Shift%, x!, y!), x and y in client pixels
-inline constexpr int32_t MouseDown = 4;        // (Button%, Shift%, x!, y!)
+inline constexpr int32_t BeforeItemClick = 1;   // (Item As Object, Cancel As Boolean ByRef)
+inline constexpr int32_t SelectedChanged = 2;   // (Item As Object)
+inline constexpr int32_t MouseUp = 3;           // (Button%, Shift%, x!, y!), x and y in client pixels
+inline constexpr int32_t MouseDown = 4;         // (Button%, Shift%, x!, y!)
+inline constexpr int32_t CloseButtonClick = 5;  // (Item As Object), raised alone
 }  // namespace events
 
 }  // namespace dispid

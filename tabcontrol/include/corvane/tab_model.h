@@ -17,7 +17,12 @@ struct TabItemState {
     std::wstring caption;
     std::wstring toolTip;
     int32_t image = kNoImage;
+    bool unsaved = false;  // the container's say; drawn as a mark when the control shows marks
 };
+
+// A caption as the text of a menu item: '&' doubled, so that it shows
+// literally instead of underlining the next letter.
+std::wstring MenuText(const std::wstring& caption);
 
 using ItemRef = std::shared_ptr<TabItemState>;
 

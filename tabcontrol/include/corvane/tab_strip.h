@@ -5,6 +5,9 @@
 // Event order for a left button press on a tab:
 //   MouseDown, BeforeItemClick, SelectedChanged (only when the selection
 //   changes and the click was not cancelled) ... and on release MouseUp.
+// A click on a tab's close button raises CloseButtonClick alone, and a
+// choice from the list of tabs what a left click raises, without the mouse
+// events, so that a container's double-click pairing sees neither.
 // Handlers may change the list re-entrantly (an Excel event can rebuild the
 // whole strip from inside SelectedChanged); every step re-checks the item.
 #pragma once
@@ -22,6 +25,7 @@ public:
     virtual void BeforeItemClick(const ItemRef& item, bool& cancel) = 0;
     virtual void SelectedChanged(const ItemRef& item) = 0;
     virtual void MouseUp(int16_t button, int16_t shift, float x, float y) = 0;
+    virtual void CloseButtonClick(const ItemRef& item) = 0;
 };
 
 class TabStrip {
@@ -48,6 +52,9 @@ public:
     // right clicks itself).
     void ButtonDown(int16_t button, int16_t shift, float x, float y, const ItemRef& hit);
     void ButtonUp(int16_t button, int16_t shift, float x, float y);
+
+    // The close button of item was clicked; nothing when item left the list.
+    void ClickCloseButton(const ItemRef& item);
 
 private:
     TabStripEvents& events_;

@@ -32,14 +32,15 @@ struct PaintSettings {
 
 // The few system colours the classic palette is made of (GetSysColor).
 struct SystemColors {
-    uint32_t face = Rgb(212, 208, 200);       // COLOR_BTNFACE
-    uint32_t window = Rgb(255, 255, 255);     // COLOR_WINDOW
-    uint32_t windowText = Rgb(0, 0, 0);       // COLOR_WINDOWTEXT
-    uint32_t shadow = Rgb(128, 128, 128);     // COLOR_BTNSHADOW
-    uint32_t darkShadow = Rgb(64, 64, 64);    // COLOR_3DDKSHADOW
-    uint32_t highlight = Rgb(255, 255, 255);  // COLOR_BTNHIGHLIGHT
-    uint32_t grayText = Rgb(128, 128, 128);   // COLOR_GRAYTEXT
-    uint32_t selection = Rgb(10, 36, 106);    // COLOR_HIGHLIGHT
+    uint32_t face = Rgb(212, 208, 200);           // COLOR_BTNFACE
+    uint32_t window = Rgb(255, 255, 255);         // COLOR_WINDOW
+    uint32_t windowText = Rgb(0, 0, 0);           // COLOR_WINDOWTEXT
+    uint32_t shadow = Rgb(128, 128, 128);         // COLOR_BTNSHADOW
+    uint32_t darkShadow = Rgb(64, 64, 64);        // COLOR_3DDKSHADOW
+    uint32_t highlight = Rgb(255, 255, 255);      // COLOR_BTNHIGHLIGHT
+    uint32_t grayText = Rgb(128, 128, 128);       // COLOR_GRAYTEXT
+    uint32_t selection = Rgb(10, 36, 106);        // COLOR_HIGHLIGHT
+    uint32_t selectionText = Rgb(255, 255, 255);  // COLOR_HIGHLIGHTTEXT
 };
 
 enum class TabShape {
@@ -69,6 +70,13 @@ struct Palette {
     // inner edge on the others. Empty when the look has none.
     std::optional<Fill> selectedAccent;
     std::optional<uint32_t> innerHighlight;
+    uint32_t mark = 0;  // the unsaved mark
+    // The close button: a glyph on the tab, and a plate under it while the
+    // pointer is over it (hot) or it is held down (pressed).
+    uint32_t closeGlyph = 0;
+    uint32_t closeActiveGlyph = 0;  // on the hot or pressed plate
+    uint32_t closeHot = 0;
+    uint32_t closePressed = 0;
     friend bool operator==(const Palette&, const Palette&) = default;
 };
 
@@ -84,8 +92,14 @@ struct TabStyle {
 TabShape ShapeFor(int32_t appearance);
 TabStyle ResolveTabStyle(const PaintSettings& settings, const SystemColors& system);
 
+// The control's run-time options that take room in the tabs.
+struct TabFeatures {
+    bool closeButtons = false;
+    bool unsavedMarks = false;
+};
+
 // Metrics of a shape at 96 DPI, scaled by dpi / 96 and rounded.
-TabMetrics MetricsFor(TabShape shape, int32_t dpi);
+TabMetrics MetricsFor(TabShape shape, int32_t dpi, TabFeatures features = {});
 
 // Linear blend: weight 0 gives a, 255 gives b.
 uint32_t Blend(uint32_t a, uint32_t b, uint32_t weight);

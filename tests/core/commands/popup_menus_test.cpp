@@ -14,12 +14,18 @@ struct Entry {
 };
 
 const Entry kMenuLayout[] = {
-    {kTabBar, caption::Close, cmd::Close},           {kTabBar, caption::Save, cmd::Save},
-    {kTabBar, caption::SaveAll, cmd::SaveAll},       {kTabBar, caption::SaveAs, cmd::SaveAs},
-    {kTabBar, caption::CloseOther, cmd::CloseOther}, {kTabBar, caption::CloseAll, cmd::CloseAll},
-    {kTabBar, caption::OpenDir, cmd::OpenDir},       {kTabBar, caption::About, cmd::About},
-    {kTabBarII, caption::New, cmd::New},             {kTabBarII, caption::SaveAll, cmd::SaveAll},
-    {kTabBarII, caption::CloseAll, cmd::CloseAll},   {kTabBarII, caption::About, cmd::About},
+    {kTabBar, caption::Close, cmd::Close},
+    {kTabBar, caption::Save, cmd::Save},
+    {kTabBar, caption::SaveAll, cmd::SaveAll},
+    {kTabBar, caption::SaveAs, cmd::SaveAs},
+    {kTabBar, caption::CloseOther, cmd::CloseOther},
+    {kTabBar, caption::CloseAll, cmd::CloseAll},
+    {kTabBar, caption::OpenDir, cmd::OpenDir},
+    {kTabBar, caption::About, cmd::About},
+    {kTabBarII, caption::New, cmd::New},
+    {kTabBarII, caption::SaveAll, cmd::SaveAll},
+    {kTabBarII, caption::CloseAll, cmd::CloseAll},
+    {kTabBarII, caption::About, cmd::About},
 };
 
 void ExpectMenusAsDesigned(const sim::World& world) {
@@ -135,6 +141,44 @@ TEST(PopupMenus, AnEntryWithAnUnknownCommandDoesNothing) {
         EXPECT_TRUE(world.ExecutedCommands().empty());
         EXPECT_EQ(world.VisibleWorkbookNames().size(), 2u);
     }
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
+
+namespace tarnwick::testing {
+namespace {
+
+// One failed add for the last entry must not leave the other eleven
+// without a click subscription: the last entry actually made is subscribed.
+TEST(PopupMenus, AFailedLastEntryLeavesTheOthersSubscribed) {
+    // The call that adds TabBarII's last entry (the twelfth add; the host
+    // bar's buttons come later), counted on a clean run.
+    int64_t lastAdd = -1;
+    int adds = 0;
+    {
+        sim::World probe;
+        probe.OpenWorkbook(L"C:\\data\\a.xls");
+        probe.EnableCallLog(true);
+        ZereZovaveAddin addin;
+        addin.AddinInstance_OnConnection(probe.Application(), ext_cm_AfterStartup);
+        for (size_t i = 0; i < probe.CallLogSize(); ++i)
+            if (std::string(probe.CallAt(i)) == "CommandBarControls.Add" && ++adds == 12)
+                lastAdd = static_cast<int64_t>(i);
+        addin.AddinInstance_OnDisconnection();
+    }
+    ASSERT_GE(lastAdd, 0);
+
+    auto session = std::make_unique<Session>();
+    sim::World& world = session->world();
+    world.OpenWorkbook(L"C:\\data\\a.xls");
+    world.FailNthCall(lastAdd + 1);
+    session->Connect();
+    world.ClearFaults();
+    EXPECT_EQ(world.FindBar(kTabBarII)->controls.size(), 3u);
+    EXPECT_EQ(world.ClickSubscriptions(), 1);
+    ASSERT_TRUE(world.ClickControl(kTabBarII, caption::New));
+    EXPECT_EQ(world.WorkbookNames().size(), 2u) << "the entries still run their commands";
 }
 
 }  // namespace

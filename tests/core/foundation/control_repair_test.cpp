@@ -98,6 +98,46 @@ TEST(ControlRepair, ANewerModuleOfTheUsersIsKept) {
     EXPECT_EQ(world->TabCaptions().size(), 2u);
 }
 
+// The repair waits for regsvr32 while Excel's messages are dispatched: ticks
+// (the timer runs already when Excel started hidden) and workbook events in
+// that wait must not decide the repair failed; the strip that comes up
+// follows Excel afterwards.
+TEST(ControlRepair, TicksAndEventsDuringTheRegistrationWaitLeaveTheStripToIt) {
+    struct Case {
+        const char* what;
+        bool ticks;
+        bool newWorkbook;
+    };
+    for (const Case& c : {Case{"ticks", true, false}, Case{"a new workbook", false, true}, Case{"both", true, true}}) {
+        SCOPED_TRACE(c.what);
+        auto world = MachineWithoutControl(true);
+        world->SetFile(kSystemModule, kOurs);
+        sim::World* w = world.get();
+        world->OnStartProcess([w, c](const sim::ProcessStart&) {
+            if (c.ticks) w->Advance(50);
+            if (c.newWorkbook) w->NewWorkbook();
+            w->SetTabControlCreatable(true);
+            return true;
+        });
+        world->SetExcelVisible(false);
+        ZereZovaveAddin addin;
+        Connect(*world, addin);
+        world->SetExcelVisible(true);
+        for (int i = 0; i < 5; ++i) world->Tick();
+
+        EXPECT_FALSE(State().TabControlUnavailable);
+        EXPECT_TRUE(world->FindBar(kHostBarName).has_value());
+        EXPECT_EQ(world->TabCaptions(), world->VisibleWorkbookNames());
+        ASSERT_TRUE(world->ClickTab(0));
+        EXPECT_EQ(world->ActiveWorkbookName(), L"a.xls");
+        world->OpenWorkbook(L"C:\\data\\c.xls");
+        world->Tick();
+        EXPECT_EQ(world->TabCaptions(), world->VisibleWorkbookNames()) << "the strip still follows Excel";
+        EXPECT_TRUE(world->EscapedExceptions().empty());
+        addin.AddinInstance_OnDisconnection();
+    }
+}
+
 TEST(ControlRepair, WithoutAnyControlNothingIsDockedAndTheTimerIdles) {
     auto world = MachineWithoutControl(false);
     world->ProtectFolder(L"C:\\WINDOWS\\system32");

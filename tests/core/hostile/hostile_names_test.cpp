@@ -165,7 +165,7 @@ TEST(HostileNames, FolderCommandKeepsAPathWithBlanksAndCommasOneArgument) {
         SCOPED_TRACE(Utf8(path));
         HostileExcel excel({path});
         sim::World& world = excel.world;
-        world.SetWindowsDirectory(L"C:\\WINNT");
+        world.SetSystemWindowsDirectory(L"C:\\WINNT");
         excel.Connect();
         excel.Entry("open folder", [&] { world.ClickControl(L"TabBar", L"打开所在文件夹(&Y)"); });
         ASSERT_EQ(world.ProcessStarts().size(), 1u);

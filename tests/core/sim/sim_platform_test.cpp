@@ -2,6 +2,8 @@
 // state, the update lock, registry, files, forms and the tab control.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "interop/addin_state.h"
 #include "interop/host_error.h"
 #include "sim/world.h"
@@ -193,6 +195,9 @@ struct FormEvents : TabFormEvents {
     void TabSeclect_MouseUp(int16_t Button, int16_t, float x, float) override {
         log.push_back(L"Up(" + std::to_wstring(Button) + L"," + std::to_wstring(static_cast<int>(x)) + L")");
     }
+    void TabSeclect_CloseButtonClick(const std::shared_ptr<tab::TabItem>& Item) override {
+        log.push_back(L"Close(" + Item->Caption() + L")");
+    }
     int resized = 0;
     std::vector<std::wstring> log;
 };
@@ -254,6 +259,30 @@ TEST(SimPlatform, TabClicksRaiseTheControlsEventsInOrder) {
     EXPECT_THROW(first->Caption(), HostError);
     EXPECT_EQ(world.TabCaptions(), (std::vector<std::wstring>{L"b", L"c"}));
     EXPECT_EQ(world.SelectedTab(), 0);  // still "b"
+}
+
+TEST(SimPlatform, CloseButtonListAndMiddleButtonRaiseWhatTheControlRaises) {
+    World world;
+    FormEvents events;
+    auto form = world.platform().CreateTabFormWindow(events, L"");
+    auto tabs = form->TabSeclect();
+    tabs->RemoveAll();
+    tabs->ItemCount(2);
+    tabs->Item(0)->Caption(L"a");
+    tabs->Item(1)->Caption(L"b");
+    tabs->SelectedItem(0);
+    tabs->Item(1)->Unsaved(true);
+    EXPECT_EQ(world.Tabs()->UnsavedFlags(), (std::vector<bool>{false, true}));
+    EXPECT_THROW(world.Tabs()->ClickCloseButton(1), std::logic_error) << "close buttons are off";
+    tabs->ShowCloseButtons(true);
+    events.log.clear();
+
+    world.Tabs()->ClickCloseButton(1);
+    world.Tabs()->MiddleClickTab(1);
+    world.Tabs()->ChooseFromList(1);
+    world.Tabs()->ChooseFromList(1);
+    EXPECT_EQ(events.log,
+              (std::vector<std::wstring>{L"Close(b)", L"Up(4,150)", L"Before(b)", L"Changed(b)", L"Before(b)"}));
 }
 
 struct AboutEvents : AboutFormEvents {

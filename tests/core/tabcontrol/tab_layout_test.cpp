@@ -207,5 +207,86 @@ TEST(TabLayout, MetricsScaleWithTheScreenDpi) {
     EXPECT_EQ(MetricsFor(TabShape::PropertyPage, 96).overlap, 0);
 }
 
+// Close buttons, unsaved marks and the list button in the metrics the
+// control really uses: both shapes, at 96 and 144 DPI.
+struct LookAtDpi {
+    TabShape shape;
+    int32_t dpi;
+};
+constexpr LookAtDpi kLooks[] = {
+    {TabShape::PropertyPage, 96}, {TabShape::PropertyPage, 144}, {TabShape::Excel, 96}, {TabShape::Excel, 144}};
+
+int32_t AtDpi(int32_t pixels, int32_t dpi) {
+    return (pixels * dpi + 48) / 96;
+}
+
+TEST(TabLayout, CloseButtonSitsAtTheRightEndInRoomEveryTabReserves) {
+    for (const LookAtDpi& look : kLooks) {
+        SCOPED_TRACE(testing::Message() << "shape " << static_cast<int>(look.shape) << " dpi " << look.dpi);
+        const TabMetrics plain = MetricsFor(look.shape, look.dpi);
+        const TabMetrics m = MetricsFor(look.shape, look.dpi, TabFeatures{true, true});
+        std::vector<TabMeasure> tabs{
+            {AtDpi(60, look.dpi), false, false}, {AtDpi(60, look.dpi), true, true}, {0, false, false}};
+        const TabLayout l = ComputeTabLayout(tabs, m, Size{2000, AtDpi(25, look.dpi)}, 0);
+        EXPECT_EQ(TabWidth(tabs[0], m), TabWidth(tabs[0], plain) + m.closeGap + m.closeButton)
+            << "the room is there whether the button shows or not";
+        EXPECT_GE(m.closeButton, AtDpi(12, look.dpi));
+        EXPECT_GE(m.mark, AtDpi(5, look.dpi)) << "readable";
+
+        for (size_t i : {0u, 1u}) {
+            const TabBox& b = l.tabs[i];
+            ASSERT_FALSE(b.close.Empty()) << i;
+            EXPECT_EQ(b.close.Width(), m.closeButton);
+            EXPECT_EQ(b.close.Height(), m.closeButton);
+            EXPECT_EQ(b.close.right, b.bounds.right - m.slant - m.textPadding);
+            EXPECT_LE(b.bounds.top, b.close.top);
+            EXPECT_LE(b.close.bottom, b.bounds.bottom);
+            EXPECT_LE(b.text.right + m.closeGap, b.close.left);
+            const Point centre{(b.close.left + b.close.right) / 2, (b.close.top + b.close.bottom) / 2};
+            EXPECT_EQ(HitTestLayout(l, centre), (HitResult{HitKind::CloseButton, static_cast<int32_t>(i)}));
+            const Point onText{b.text.left + 1, centre.y};
+            EXPECT_EQ(HitTestLayout(l, onText), (HitResult{HitKind::Tab, static_cast<int32_t>(i)}));
+        }
+        EXPECT_TRUE(l.tabs[0].mark.Empty()) << "not marked";
+        const TabBox& marked = l.tabs[1];
+        ASSERT_FALSE(marked.mark.Empty());
+        EXPECT_EQ(marked.mark.Width(), m.mark);
+        EXPECT_LE(marked.text.right + m.markGap, marked.mark.left) << "the mark follows the caption";
+        EXPECT_LE(marked.mark.right + m.closeGap, marked.close.left);
+        EXPECT_EQ(marked.text.Width(), l.tabs[0].text.Width()) << "the caption keeps its room";
+
+        EXPECT_TRUE(l.tabs[2].close.Empty()) << "too narrow for a button beside its caption";
+        const Rect& empty = l.tabs[2].hitArea;
+        EXPECT_EQ(HitTestLayout(l, Point{empty.right - m.slant - 2, AtDpi(14, look.dpi)}).kind, HitKind::Tab);
+    }
+}
+
+TEST(TabLayout, OverflowPutsTheListButtonBeforeTheNavigationButtons) {
+    for (const LookAtDpi& look : kLooks) {
+        SCOPED_TRACE(testing::Message() << "shape " << static_cast<int>(look.shape) << " dpi " << look.dpi);
+        const TabMetrics m = MetricsFor(look.shape, look.dpi, TabFeatures{true, false});
+        const auto tabs = Tabs({AtDpi(88, look.dpi), AtDpi(88, look.dpi), AtDpi(88, look.dpi), AtDpi(88, look.dpi)});
+        const Size client{AtDpi(250, look.dpi), AtDpi(25, look.dpi)};
+        const TabLayout l = ComputeTabLayout(tabs, m, client, 0);
+        ASSERT_TRUE(l.overflow);
+        EXPECT_EQ(l.listButton.Width(), AtDpi(16, look.dpi));
+        EXPECT_EQ(l.listButton.left, l.tabArea.right);
+        EXPECT_EQ(l.listButton.right, l.navPrev.left);
+        EXPECT_EQ(l.navNext.right, client.width);
+        const int32_t y = AtDpi(14, look.dpi);
+        EXPECT_EQ(HitTestLayout(l, Point{l.listButton.left, y}).kind, HitKind::ListButton);
+        EXPECT_EQ(HitTestLayout(l, Point{l.listButton.right - 1, y}).kind, HitKind::ListButton);
+        EXPECT_EQ(HitTestLayout(l, Point{l.tabArea.right - 1, y}).kind, HitKind::Tab);
+        // A close button cut by the end of the tab area is not hit where it is hidden.
+        for (const TabBox& b : l.tabs) {
+            if (b.close.left < l.tabArea.right && b.close.right > l.tabArea.right) {
+                EXPECT_EQ(HitTestLayout(l, Point{l.tabArea.right, b.close.top + 1}).kind, HitKind::ListButton);
+            }
+        }
+    }
+    const TabLayout fits = ComputeTabLayout(Tabs({40}), MetricsFor(TabShape::Excel, 96), Size{500, 25}, 0);
+    EXPECT_TRUE(fits.listButton.Empty()) << "no list while every tab shows";
+}
+
 }  // namespace
 }  // namespace corvane

@@ -101,5 +101,11 @@ TEST(TabModel, RemovingOrClearingTheSelectedItemLeavesNoSelection) {
     EXPECT_EQ(model.Selected(), nullptr);
 }
 
+TEST(TabModel, MenuTextDoublesEveryAmpersand) {
+    EXPECT_EQ(MenuText(L"R&D.xls"), L"R&&D.xls");
+    EXPECT_EQ(MenuText(L"&&x&"), L"&&&&x&&");
+    EXPECT_EQ(MenuText(L"预算"), L"预算");
+}
+
 }  // namespace
 }  // namespace corvane

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "corvane/ids.h"
 #include "corvane/tab_strip.h"
+#include "corvane/ids.h"
 
 namespace corvane {
 namespace {
@@ -31,6 +31,7 @@ public:
         log.push_back(L"SelectedChanged " + item->caption);
         if (onSelectedChanged) onSelectedChanged(item);
     }
+    void CloseButtonClick(const ItemRef& item) override { log.push_back(L"CloseButtonClick " + item->caption); }
     void MouseUp(int16_t button, int16_t, float x, float y) override {
         log.push_back(L"MouseUp " + std::to_wstring(button) + L" " + Coord(x) + L"," + Coord(y));
     }
@@ -146,6 +147,18 @@ TEST(TabStrip, ItemPassedToAnEventSurvivesAClearByTheHandler) {
     };
     w.strip.Select(w.Tab(1));
     EXPECT_EQ(seenAfterClear, L"Book2");
+}
+
+TEST(TabStrip, ACloseButtonClickRaisesOnlyCloseButtonClickAndNothingForARemovedTab) {
+    World w{L"Book1", L"Book2"};
+    w.strip.Select(w.Tab(0));
+    w.events.log.clear();
+    const ItemRef book2 = w.Tab(1);
+    w.strip.ClickCloseButton(book2);
+    w.strip.Model().Remove(1);
+    w.strip.ClickCloseButton(book2);
+    EXPECT_EQ(w.events.log, (Log{L"CloseButtonClick Book2"}));
+    EXPECT_EQ(w.strip.Model().SelectedIndex(), 0);
 }
 
 }  // namespace

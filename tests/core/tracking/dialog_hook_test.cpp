@@ -116,21 +116,21 @@ TEST(DialogHook, WindowListDialogIsLeftAloneWithoutAPendingSwitch) {
     EXPECT_EQ(d.ok->DefaultActionCount(), 0);
 }
 
-TEST(DialogHook, PendingSwitchChoosesTheItemByPatternAndOccurrenceThenPressesOk) {
+TEST(DialogHook, PendingSwitchChoosesTheItemOfThatOccurrenceOrCancels) {
     struct Case {
         const char* what;
         std::wstring title;
         std::vector<std::wstring> items;
         std::wstring pattern;
         int32_t occurrence;
-        int32_t chosen;  // child id, 0 = none
+        int32_t chosen;  // child id, 0 = none: "取消" instead of "确定"
     };
     const std::vector<Case> cases = {
         {"plain name, first match", L"激活", {L"b.xls", L"a.xls:1", L"a.xls", L"a.xls"}, L"a.xls", 0, 3},
         {"name with window number, second match", L"活动文档", {L"a.xls:1", L"b.xls", L"a.xls:2", L"a.xls:3"},
          L"a.xls:#*", 1, 3},
-        {"fewer matches than the occurrence: the last one", L"激活", {L"a.xls", L"b.xls"}, L"a.xls", 1, 1},
-        {"nothing matches: only OK", L"激活", {L"b.xls", L"c.xls"}, L"a.xls", 0, 0},
+        {"fewer matches than the occurrence: none", L"激活", {L"a.xls", L"b.xls"}, L"a.xls", 1, 0},
+        {"nothing matches", L"激活", {L"b.xls", L"c.xls"}, L"a.xls", 0, 0},
         {"escaped number sign", L"激活", {L"Q11.xls", L"Q#1.xls"}, L"Q[#]1.xls", 0, 2},
     };
     for (const Case& c : cases) {
@@ -143,8 +143,8 @@ TEST(DialogHook, PendingSwitchChoosesTheItemByPatternAndOccurrenceThenPressesOk)
         for (int32_t id = 1; id <= static_cast<int32_t>(c.items.size()); ++id) {
             EXPECT_EQ(d.list->DefaultActionCount(id), id == c.chosen ? 1 : 0) << "item " << id;
         }
-        EXPECT_EQ(d.ok->DefaultActionCount(), 1);
-        EXPECT_EQ(d.cancel->DefaultActionCount(), 0);
+        EXPECT_EQ(d.ok->DefaultActionCount(), c.chosen != 0 ? 1 : 0);
+        EXPECT_EQ(d.cancel->DefaultActionCount(), c.chosen != 0 ? 0 : 1);
         EXPECT_EQ(world->FocusedWindow(), world->MainWindow());
         EXPECT_TRUE(State().WindowMenuSwitchPending) << "the hook leaves the flag to the timer";
     }

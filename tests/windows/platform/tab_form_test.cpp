@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <cstdlib>
 #include <string>
@@ -32,6 +33,9 @@ public:
     void TabSeclect_MouseUp(int16_t button, int16_t, float x, float) override {
         log.push_back(L"MouseUp " + std::to_wstring(button));
         lastX = x;
+    }
+    void TabSeclect_CloseButtonClick(const std::shared_ptr<tab::TabItem>& item) override {
+        log.push_back(L"CloseButtonClick " + (item ? item->Caption() : L"-"));
     }
     bool throwOnSelectedChanged = false;
     float lastX = -1;
@@ -210,6 +214,50 @@ TEST_F(TabFormWithControl, AClickOnATabRaisesTheCoreEventsInTheControlsOrder) {
     const std::vector<std::wstring> expected{L"BeforeItemClick 预算", L"SelectedChanged 预算", L"MouseUp 1"};
     EXPECT_EQ(events_.log, expected);
     EXPECT_FLOAT_EQ(events_.lastX, static_cast<float>(x));
+}
+
+TEST_F(TabFormWithControl, TheCloseButtonAndTheUnsavedFlagReachTheControlAndBack) {
+    auto tabs = form_->TabSeclect();
+    tabs->RemoveAll();
+    tabs->ItemCount(2);
+    tabs->Item(0)->Caption(L"Book1");
+    tabs->Item(1)->Caption(L"预算");
+    tabs->ShowCloseButtons(true);
+    tabs->ShowUnsavedMarks(true);
+    tabs->Item(1)->Unsaved(true);
+    EXPECT_TRUE(tabs->Item(1)->Unsaved());
+    EXPECT_FALSE(tabs->Item(0)->Unsaved());
+    tabs->SelectedItem(1);
+    events_.log.clear();
+
+    // The selected tab's close button, where the control's accessibility puts it.
+    HWND control = ControlWindow();
+    IAccessible* list = nullptr;
+    ASSERT_EQ(::AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                           reinterpret_cast<void**>(&list)),
+              S_OK);
+    VARIANT child;
+    ::VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = 2;
+    IDispatch* tabObject = nullptr;
+    ASSERT_EQ(list->get_accChild(child, &tabObject), S_OK);
+    IAccessible* tab = nullptr;
+    ASSERT_EQ(tabObject->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&tab)), S_OK);
+    child.lVal = 1;
+    long x = 0, y = 0, w = 0, h = 0;
+    ASSERT_EQ(tab->accLocation(&x, &y, &w, &h, child), S_OK);
+    tab->Release();
+    tabObject->Release();
+    list->Release();
+    POINT at{x + w / 2, y + h / 2};
+    ::ScreenToClient(control, &at);
+
+    ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    ::PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    ASSERT_TRUE(test::PumpUntil([&] { return !events_.log.empty(); }));
+    test::PumpFor(100);
+    EXPECT_EQ(events_.log, (std::vector<std::wstring>{L"CloseButtonClick 预算"}));
 }
 
 TEST_F(TabFormWithControl, ACoreFailureInsideAnEventStaysInTheSink) {

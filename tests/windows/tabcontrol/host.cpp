@@ -203,6 +203,12 @@ HRESULT EventRecorder::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p
             if (onSelectedChanged) onSelectedChanged(item);
             return S_OK;
         }
+        case ev::CloseButtonClick: {
+            EXPECT_EQ(params->cArgs, 1u);
+            EXPECT_EQ(V_VT(&arg(0)), VT_DISPATCH);
+            log.push_back(L"CloseButtonClick " + Caption(V_DISPATCH(&arg(0))));
+            return S_OK;
+        }
         default:
             ADD_FAILURE() << "unexpected event, DISPID " << id;
             return S_OK;

@@ -1,12 +1,16 @@
 // Shows the strip in the three looks the add-in picks, each with five
-// workbooks, one selected and one under the pointer, and saves each as a
-// BMP in the current directory (tabcontrol-<look>.bmp) for the screenshot
-// script. Not a test: it loads Corvane.ocx from beside itself without
+// workbooks, one selected, one unsaved and one under the pointer with its
+// close button hot, and saves each as a BMP in the current directory
+// (tabcontrol-<look>.bmp) for the screenshot script; then each look again,
+// too narrow for its tabs, with the list of every tab open
+// (tabcontrol-<look>-list.bmp). Not a test: it loads Corvane.ocx from beside itself without
 // registering it.
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <oleacc.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -28,6 +32,16 @@ constexpr int kStripHeight = 25;  // the form's 375 twips at 96 DPI
 constexpr int kMargin = 6;
 constexpr int kSelectedTab = 1;
 constexpr int kHotTab = 3;
+constexpr int kUnsavedTab = 2;
+constexpr int kListStripWidth = 330;
+constexpr int kMenuRoom = 150;  // below the strip, where the open list shows
+
+// Sizes above are in pixels at 96 DPI (15 twips each); the form grows with
+// the screen's DPI as the control does.
+int g_dpi = 96;
+int Px(int pixelsAt96) {
+    return MulDiv(pixelsAt96, g_dpi, 96);
+}
 
 struct Look {
     const char* name;
@@ -115,9 +129,9 @@ HIMAGELIST MakeImages() {
         ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
     };
     fill(0, 0, 16, 16, transparent);
-    fill(1, 1, 15, 15, RGB(30, 113, 69));     // frame
-    fill(2, 2, 14, 5, RGB(52, 160, 95));      // title band
-    fill(2, 5, 14, 14, RGB(255, 255, 255));   // sheet
+    fill(1, 1, 15, 15, RGB(30, 113, 69));    // frame
+    fill(2, 2, 14, 5, RGB(52, 160, 95));     // title band
+    fill(2, 5, 14, 14, RGB(255, 255, 255));  // sheet
     for (int y = 7; y < 14; y += 3) fill(2, y, 14, y + 1, RGB(170, 205, 180));
     for (int x = 6; x < 14; x += 4) fill(x, 5, x + 1, 14, RGB(170, 205, 180));
     SelectObject(dc, old);
@@ -151,10 +165,8 @@ void Pump(DWORD milliseconds) {
     }
 }
 
-// What the screen shows of the window, as the user sees it.
-bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
-    RECT r;
-    GetWindowRect(hwnd, &r);
+// What the screen shows in r, as the user sees it.
+bool SaveScreenBitmap(RECT r, const std::string& path) {
     const int w = r.right - r.left;
     const int h = r.bottom - r.top;
     BITMAPINFO info{};
@@ -183,6 +195,49 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
     return true;
 }
 
+// The centre of an accessible child of the strip (child 0 of an object
+// child: the child itself), in the strip's client coordinates.
+POINT AccessibleCentre(HWND strip, long child, long inner) {
+    ComPtr<IAccessible> acc;
+    AccessibleObjectFromWindow(strip, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, acc.put_void());
+    if (!acc) return POINT{-1, -1};
+    VARIANT id;
+    VariantInit(&id);
+    V_VT(&id) = VT_I4;
+    V_I4(&id) = child;
+    if (inner > 0) {
+        ComPtr<IDispatch> object;
+        acc->get_accChild(id, object.put());
+        ComPtr<IAccessible> tab;
+        if (!object || FAILED(object->QueryInterface(IID_IAccessible, tab.put_void()))) return POINT{-1, -1};
+        acc = tab;
+        V_I4(&id) = inner;
+    }
+    long x = 0, y = 0, w = 0, h = 0;
+    acc->accLocation(&x, &y, &w, &h, id);
+    POINT p{x + w / 2, y + h / 2};
+    ScreenToClient(strip, &p);
+    return p;
+}
+
+// Takes the picture while the list's menu loop runs, then closes the menu.
+struct ListShot {
+    RECT area;
+    std::string path;
+    bool saved = false;
+};
+ListShot* g_listShot = nullptr;
+
+void CALLBACK ShootOpenList(HWND, UINT, UINT_PTR timer, DWORD) {
+    const HWND menu = FindWindowW(L"#32768", nullptr);
+    if (!g_listShot || !menu || !IsWindowVisible(menu)) return;
+    KillTimer(nullptr, timer);
+    RedrawWindow(menu, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(100);
+    g_listShot->saved = SaveScreenBitmap(g_listShot->area, g_listShot->path);
+    EndMenu();
+}
+
 ComPtr<IDispatch> CreateControl(HMODULE module) {
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     auto get = reinterpret_cast<GetClassObject>(GetProcAddress(module, "DllGetClassObject"));
@@ -193,30 +248,12 @@ ComPtr<IDispatch> CreateControl(HMODULE module) {
     return control;
 }
 
-// The centre of a tab in the strip's client area, found by probing HitTest
-// along the middle row.
-POINT TabCentre(IDispatch* control, int index, int width) {
-    int first = -1;
-    int last = -1;
-    for (int x = 0; x < width; ++x) {
-        Variant hit;
-        Invoke(control, ctl::HitTest, DISPATCH_METHOD, {Long(x), Long(kStripHeight / 2)}, hit.get());
-        if (V_VT(hit.get()) != VT_DISPATCH || !V_DISPATCH(hit.get())) continue;
-        Variant at;
-        Invoke(V_DISPATCH(hit.get()), corvane::dispid::item::Index, DISPATCH_PROPERTYGET, {}, at.get());
-        if (V_VT(at.get()) == VT_I4 && V_I4(at.get()) == index) {
-            if (first < 0) first = x;
-            last = x;
-        }
-    }
-    return POINT{(first + last) / 2, kStripHeight / 2 + 2};
-}
-
-bool ShowLook(HMODULE module, HIMAGELIST images, const Look& look, int y) {
-    const int formWidth = kStripWidth + 2 * kMargin;
-    const int formHeight = kStripHeight + 2 * kMargin;
-    HWND form = CreateWindowExW(WS_EX_TOOLWINDOW, L"CorvaneShowcaseForm", L"", WS_POPUP | WS_VISIBLE, 40, y,
-                                formWidth, formHeight, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+bool ShowLook(HMODULE module, HIMAGELIST images, const Look& look, int y, bool withList) {
+    const int stripWidth = withList ? kListStripWidth : kStripWidth;
+    const int formWidth = Px(stripWidth + 2 * kMargin);
+    const int formHeight = Px(kStripHeight + 2 * kMargin);
+    HWND form = CreateWindowExW(WS_EX_TOOLWINDOW, L"CorvaneShowcaseForm", L"", WS_POPUP | WS_VISIBLE, 40, y, formWidth,
+                                formHeight, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!form) return false;
     SetWindowLongPtrW(form, GWLP_USERDATA, static_cast<LONG_PTR>(look.formColor));
 
@@ -228,6 +265,8 @@ bool ShowLook(HMODULE module, HIMAGELIST images, const Look& look, int y) {
     Put(manager.get(), pm::BoldSelected, Bool(true));
     Put(manager.get(), pm::HotTracking, Bool(true));
     Put(manager.get(), pm::ShowIcons, Bool(true));
+    Put(control.get(), ctl::ShowCloseButtons, Bool(true));
+    Put(control.get(), ctl::ShowUnsavedMarks, Bool(true));
     look.apply(control.get(), manager.get());
 
     Invoke(control.get(), ctl::AttachTo, DISPATCH_METHOD, {Long(static_cast<LONG>(reinterpret_cast<LONG_PTR>(form)))});
@@ -237,7 +276,7 @@ bool ShowLook(HMODULE module, HIMAGELIST images, const Look& look, int y) {
     Invoke(control.get(), ctl::Left, DISPATCH_PROPERTYGET, {}, left.get());
     Put(control.get(), ctl::Left, Long(V_I4(left.get()) + kMargin * 15));
     Put(control.get(), ctl::Top, Long(kMargin * 15));
-    Put(control.get(), ctl::Width, Long(kStripWidth * 15));
+    Put(control.get(), ctl::Width, Long(stripWidth * 15));
     Put(control.get(), ctl::Height, Long(kStripHeight * 15));
     Invoke(control.get(), ctl::SetImageList, DISPATCH_METHOD,
            {Long(static_cast<LONG>(reinterpret_cast<LONG_PTR>(images)))});
@@ -254,6 +293,8 @@ bool ShowLook(HMODULE module, HIMAGELIST images, const Look& look, int y) {
         V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
         Variant item;
         Invoke(control.get(), ctl::InsertItem, DISPATCH_METHOD, {Long(i), caption, missing, Long(0)}, item.get());
+        if (i == kUnsavedTab && V_VT(item.get()) == VT_DISPATCH)
+            Put(V_DISPATCH(item.get()), corvane::dispid::item::Unsaved, Bool(true));
     }
     Put(control.get(), ctl::SelectedItem, Long(kSelectedTab));
 
@@ -263,16 +304,40 @@ bool ShowLook(HMODULE module, HIMAGELIST images, const Look& look, int y) {
     UpdateWindow(form);
     Pump(200);
 
-    // The pointer goes over the hot tab for real, so that the strip's
-    // leave tracking finds it there.
-    POINT hot = TabCentre(control.get(), kHotTab, kStripWidth);
+    if (withList) {
+        // Press the list button; the picture is taken from inside the menu loop.
+        const POINT button = AccessibleCentre(strip, 6, 0);
+        RECT area;
+        GetWindowRect(form, &area);
+        area.left = std::max<LONG>(0, area.left - Px(kMenuRoom));  // a capture off the screen comes out black
+        area.bottom += Px(kMenuRoom);
+        ListShot shot{area, std::string("tabcontrol-") + look.name + "-list.bmp"};
+        g_listShot = &shot;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 100, ShootOpenList);
+        SendMessageW(strip, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(button.x, button.y));
+        SendMessageW(strip, WM_LBUTTONUP, 0, MAKELPARAM(button.x, button.y));
+        Pump(1500);
+        KillTimer(nullptr, timer);
+        g_listShot = nullptr;
+        Invoke(control.get(), ctl::AttachTo, DISPATCH_METHOD, {Long(0)});
+        control.reset();
+        DestroyWindow(form);
+        Pump(50);
+        return shot.saved;
+    }
+
+    // The pointer goes over the hot tab's close button for real, so that
+    // the strip's leave tracking finds it there.
+    POINT hot = AccessibleCentre(strip, kHotTab + 1, 1);
     POINT screenHot = hot;
     ClientToScreen(strip, &screenHot);
     SetCursorPos(screenHot.x, screenHot.y);
     SendMessageW(strip, WM_MOUSEMOVE, 0, MAKELPARAM(hot.x, hot.y));
     Pump(300);
 
-    const bool saved = SaveWindowBitmap(form, std::string("tabcontrol-") + look.name + ".bmp");
+    RECT area;
+    GetWindowRect(form, &area);
+    const bool saved = SaveScreenBitmap(area, std::string("tabcontrol-") + look.name + ".bmp");
     Invoke(control.get(), ctl::AttachTo, DISPATCH_METHOD, {Long(0)});
     control.reset();
     DestroyWindow(form);
@@ -298,15 +363,20 @@ int main() {
         std::fprintf(stderr, "Corvane.ocx not found beside the showcase\n");
         return 1;
     }
+    const HDC screen = GetDC(nullptr);
+    g_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
     HIMAGELIST images = MakeImages();
     int failures = 0;
     int y = 40;
-    for (const Look& look : kLooks) {
-        if (!ShowLook(module, images, look, y)) {
-            std::fprintf(stderr, "look %s failed\n", look.name);
-            ++failures;
+    for (bool withList : {false, true}) {
+        for (const Look& look : kLooks) {
+            if (!ShowLook(module, images, look, withList ? Px(300) : y, withList)) {
+                std::fprintf(stderr, "look %s%s failed\n", look.name, withList ? " with its list" : "");
+                ++failures;
+            }
+            y += Px(60);
         }
-        y += 60;
     }
     ImageList_Destroy(images);
     OleUninitialize();

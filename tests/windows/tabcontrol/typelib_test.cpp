@@ -126,14 +126,14 @@ TEST(TabControlTypeLib, EventParametersHaveAutomationTypes) {
             EXPECT_EQ(f->lprgelemdescParam[1].tdesc.vt, VT_I2);
             EXPECT_EQ(f->lprgelemdescParam[2].tdesc.vt, VT_R4);
             EXPECT_EQ(f->lprgelemdescParam[3].tdesc.vt, VT_R4);
-        } else if (f->memid == ev::SelectedChanged) {
+        } else if (f->memid == ev::SelectedChanged || f->memid == ev::CloseButtonClick) {
             ++seen;
             ASSERT_EQ(f->cParams, 1);
             EXPECT_EQ(f->lprgelemdescParam[0].tdesc.vt, VT_DISPATCH);
         }
         info->ReleaseFuncDesc(f);
     }
-    EXPECT_EQ(seen, 4);
+    EXPECT_EQ(seen, 5);
 }
 
 TEST(TabControlTypeLib, TheClassNamesItsEventInterfaceAndItsOnlyConnectionPoint) {
