@@ -265,7 +265,6 @@ struct Host {
 
   // Modal prompts: the innermost one's record while it runs.
   std::vector<ModalRecord> modalPrompts;
-  int modalDepth = 0;
   ModalRecord* currentModal = nullptr;
   std::function<void(FakeExcel&, const ModalRecord&)> modalScript;
   void RunModalPrompt(const std::wstring& kind, WorkbookObject* book);

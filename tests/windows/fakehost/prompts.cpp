@@ -16,7 +16,6 @@ void Host::RunModalPrompt(const std::wstring& kind, WorkbookObject* book) {
   if (WorkbookObject* a = ActiveBook()) rec.activeBefore = a->name;
   ModalRecord* outer = currentModal;
   currentModal = &rec;
-  ++modalDepth;
 
   // As MessageBox and the file dialog do: the owner is disabled first, then
   // the prompt, owned by it, is shown and activated.
@@ -62,7 +61,6 @@ void Host::RunModalPrompt(const std::wstring& kind, WorkbookObject* book) {
   DestroyTopLevel(prompt);
   SetActiveWindow(main);
   if (WorkbookObject* a = ActiveBook()) rec.activeAfter = a->name;
-  --modalDepth;
   currentModal = outer;
   modalPrompts.push_back(std::move(rec));
 }
