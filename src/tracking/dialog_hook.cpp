@@ -75,6 +75,12 @@ void RemoveDialogHook() {
     if (s.DialogHookHandle == 0) return;
     Plat().UnhookWindowsHookEx(s.DialogHookHandle);
     s.DialogHookHandle = 0;
+    // Nothing records the focus any more: a record kept to the next
+    // connection would say Excel edits long after the edit ended.
+    s.FocusClassName.clear();
+    s.LastEditBoxWindow = 0;
+    s.LastEditBoxParent = 0;
+    s.EditBoxSwitched = false;
 }
 
 std::intptr_t DialogHookProc(int32_t code, std::uintptr_t wParam, std::intptr_t lParam) {
