@@ -34,7 +34,9 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done || tru
 
 demo="$build/tests/windows/addin/addin_demo.exe"
 win_out="Z:${out//\//\\}"
-"$build/wine-run" "$demo" "$win_out" >"$out/demo.log" 2>&1 &
+# The demo writes out/transcript.txt itself; its console output, the same
+# lines plus Wine's own, is kept in the build tree.
+"$build/wine-run" "$demo" "$win_out" >"$build/addin_demo.log" 2>&1 &
 demo_pid=$!
 
 for step in 1 2 3 4 5 6 7 8; do
@@ -54,11 +56,12 @@ done
 status=0
 wait "$demo_pid" || status=$?
 demo_pid=""
+[ $status -eq 0 ] || cat "$build/addin_demo.log"
 rm -f "$out"/step-*.ready "$out"/step-*.done
 echo "--- transcript"
 cat "$out/transcript.txt" 2>/dev/null || true
 
-# The tab control's three looks, and the about dialog as the add-in shows it.
+# The strip's looks, and the about dialog as the add-in shows it.
 TABCONTROL_WIN_BUILD="$build" bash "$root/scripts/tabcontrol-screenshots.sh" || status=1
 cmake --build "$build" --target platform_tests -j"$jobs" >/dev/null
 (cd "$build/tests/windows/platform" && TARNWICK_SCREENSHOT_DIR="$win_out" WINEDEBUG=-all \
@@ -72,4 +75,7 @@ ls "$out"/*.png
 
 echo "--- dist"
 ls -l "$root/dist"
+# Wine's processes end while the X server still runs: ended later, they
+# would report a broken X connection.
+WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true
 exit $status

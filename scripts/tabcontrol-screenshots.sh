@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Screenshots of Corvane.ocx's three looks under Xvfb: out/tabcontrol-deluxe.png,
-# out/tabcontrol-excel2003.png and out/tabcontrol-excel2002.png, each with an
-# unsaved tab and a hot close button, and out/tabcontrol-<look>-list.png with
-# the list of every tab open. TABCONTROL_DPI=144 draws them at that DPI in a
-# copy of the Wine prefix (out/tabcontrol-<look>-144dpi.png and so on).
+# Screenshots of the strip's looks under Xvfb, named as the user knows them:
+# the two styles of the about dialog on Excel 2003, out/style-豪华风格.png and
+# out/style-简洁风格.png, and out/style-excel2002.png, the one look Excel 2002
+# gets whichever style is chosen; each with an unsaved tab and a hot close
+# button, and out/style-<look>-list.png with the list of every tab open.
+# TABCONTROL_DPI=144 draws them at that DPI in a copy of the Wine prefix
+# (out/style-<look>-144dpi.png and so on).
 # Uses the Windows tree in $TABCONTROL_WIN_BUILD (default build/windows),
 # configuring and building what it needs there.
 set -euo pipefail
@@ -27,7 +29,10 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1
 
 mkdir -p "$out"
 work=$(mktemp -d)
-trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+# Wine's processes go before the X server: ended after it, they would report
+# a broken X connection.
+trap 'WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true
+      kill "$xvfb_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$showcase_dir/tabcontrol_showcase.exe" "$showcase_dir/Corvane.ocx" "$work/"
 suffix=""
 if [ -n "${TABCONTROL_DPI:-}" ]; then
@@ -46,7 +51,10 @@ fi
 # The same prefix, code page and locale as the tests (build/<tree>/wine-run).
 (cd "$work" && DISPLAY=$display "$build/wine-run" ./tabcontrol_showcase.exe)
 [ -z "$suffix" ] || wineserver -k 2>/dev/null || true
-for look in deluxe excel2003 excel2002 deluxe-list excel2003-list excel2002-list; do
-  convert "$work/tabcontrol-$look.bmp" "$out/tabcontrol-$look$suffix.png"
-  echo "$out/tabcontrol-$look$suffix.png"
+for look in deluxe:豪华风格 excel2003:简洁风格 excel2002:excel2002; do
+  for variant in "" -list; do
+    png="$out/style-${look#*:}$variant$suffix.png"
+    convert "$work/tabcontrol-${look%%:*}$variant.bmp" "$png"
+    echo "$png"
+  done
 done

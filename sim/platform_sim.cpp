@@ -543,6 +543,32 @@ bool PlatformSim::CreateFolder(const std::wstring& path) {
     return true;
 }
 
+bool PlatformSim::RemoveFile(const std::wstring& path) {
+    w_.Touch("Platform.RemoveFile");
+    auto it = w_.files_.find(Lower(path));
+    if (it == w_.files_.end()) return true;
+    // As DeleteFile: no directories, no read-only files, nothing protected.
+    constexpr uint32_t refused = file_attr::ReadOnly | file_attr::Directory;
+    if ((it->second.attributes & refused) != 0 || !w_.Writable(path)) return false;
+    w_.files_.erase(it);
+    return true;
+}
+
+bool PlatformSim::RemoveFolder(const std::wstring& path) {
+    w_.Touch("Platform.RemoveFolder");
+    const std::wstring folder = Lower(path);
+    auto it = w_.files_.find(folder);
+    if (it == w_.files_.end()) return true;
+    if ((it->second.attributes & file_attr::Directory) == 0 || !w_.Writable(path)) return false;
+    for (const auto& [other, model] : w_.files_) {
+        if (other.size() > folder.size() && other.compare(0, folder.size(), folder) == 0 &&
+            other[folder.size()] == L'\\')
+            return false;
+    }
+    w_.files_.erase(it);
+    return true;
+}
+
 std::wstring PlatformSim::UserAppDataDirectory() {
     w_.Touch("Platform.UserAppDataDirectory");
     return w_.appDataDir_;

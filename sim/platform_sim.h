@@ -75,6 +75,8 @@ public:
     void WriteBinaryFile(const std::wstring& path, const std::vector<uint8_t>& bytes) override;
     std::vector<uint8_t> ReadBinaryFile(const std::wstring& path) override;
     bool CreateFolder(const std::wstring& path) override;
+    bool RemoveFile(const std::wstring& path) override;
+    bool RemoveFolder(const std::wstring& path) override;
     std::wstring UserAppDataDirectory() override;
     std::vector<uint8_t> LoadModuleResource(const std::wstring& type, int32_t id) override;
     void DoEvents() override;

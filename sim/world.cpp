@@ -110,6 +110,10 @@ WindowHandle World::CreateWindow(const std::wstring& className, const std::wstri
     w.className = className;
     w.title = title;
     w.style = style != 0 ? style : (parent != 0 ? win::WS_CHILD : 0u);
+    // As in Windows, GWL_STYLE shows WS_VISIBLE exactly while the window is
+    // shown: the bit lives in `visible` only.
+    constexpr uint32_t kVisibleBit = 0x10000000u;
+    w.style &= ~kVisibleBit;
     w.parent = parent;
     w.visible = visible;
     if (const WindowModel* p = Win(parent)) w.rect = p->rect;
@@ -244,6 +248,7 @@ void World::Advance(uint32_t ms) {
         const TimerProc proc = next->proc;
         const std::uintptr_t id = next->id;
         if (proc == nullptr) continue;
+        ++timerFirings_;
         try {
             proc(0, 0x113 /* WM_TIMER */, id, Now());
         } catch (const std::exception& e) {

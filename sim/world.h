@@ -353,6 +353,8 @@ public:
     void Advance(uint32_t ms);  // fires due timers in order of due time
     void Tick() { Advance(10); }
     std::vector<std::uintptr_t> LiveTimers() const;
+    // Timer procedures called so far: the thread's wake-ups for timers.
+    int64_t TimerFirings() const { return timerFirings_; }
     void QueueOnDoEvents(std::function<void()> action) { doEventsQueue_.push_back(std::move(action)); }
     int32_t DoEventsCalls() const { return doEventsCalls_; }
     // Exceptions that reached the world from a timer proc, hook proc, event
@@ -595,6 +597,7 @@ private:
     uint32_t tickOffset_ = 1000000;  // GetTickCount = low 32 bits of clock_ + offset
     std::vector<TimerModel> timers_;
     std::uintptr_t nextTimerId_ = 0x7F01;
+    int64_t timerFirings_ = 0;
     std::deque<std::function<void()>> doEventsQueue_;
     int32_t doEventsCalls_ = 0;
     std::vector<std::string> escaped_;

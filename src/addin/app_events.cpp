@@ -18,6 +18,7 @@
 #include "interop/platform.h"
 #include "tabstrip/form_tab.h"
 #include "tracking/excel_windows.h"
+#include "tracking/idle_watch.h"
 
 namespace tarnwick {
 
@@ -56,6 +57,7 @@ bool Consume(bool& pending, const std::wstring& expected, const std::optional<st
 
 void ZereZovaveAddin::oEventAppExcel_NewWorkbook(const std::shared_ptr<excel::Workbook>& Wb) {
     try {
+        NoteActivity();
         AddinState& s = State();
         if (InPumpedWait(s) || !ExcelShown(oEventAppExcel_)) return;
         MarkNewWorkbook(s, Wb);
@@ -71,6 +73,7 @@ void ZereZovaveAddin::oEventAppExcel_NewWorkbook(const std::shared_ptr<excel::Wo
 
 void ZereZovaveAddin::oEventAppExcel_WorkbookOpen(const std::shared_ptr<excel::Workbook>& Wb) {
     try {
+        NoteActivity();
         AddinState& s = State();
         if (InPumpedWait(s) || !ExcelShown(oEventAppExcel_)) return;
         MarkNewWorkbook(s, Wb);
@@ -89,6 +92,7 @@ void ZereZovaveAddin::oEventAppExcel_WorkbookOpen(const std::shared_ptr<excel::W
 
 void ZereZovaveAddin::oEventAppExcel_WorkbookActivate(const std::shared_ptr<excel::Workbook>& Wb) {
     try {
+        NoteActivity();
         AddinState& s = State();
         if (InPumpedWait(s) || !ExcelShown(oEventAppExcel_)) return;
         // The click handler tries Window-menu entries and sets the strip itself.
@@ -114,6 +118,7 @@ void ZereZovaveAddin::oEventAppExcel_WorkbookActivate(const std::shared_ptr<exce
 // The workbook is still open here; the timer drops its tab once it is gone.
 void ZereZovaveAddin::oEventAppExcel_WorkbookBeforeClose(const std::shared_ptr<excel::Workbook>& /*Wb*/,
                                                          bool& /*Cancel*/) {
+    NoteActivity();
     if (InPumpedWait(State())) return;
     const bool visible = Required(oEventAppExcel_).Visible();
     if (visible && !State().BatchCommandRunning) {

@@ -22,6 +22,43 @@ struct UnsavedMarkSeen {
     bool unsaved = false;
 };
 
+// What Win32 tells about Excel's windows without a call into Excel: enough
+// to see that nothing changed since the last tick that found the strip true.
+struct WorkbookWindowSeen {
+    WindowHandle hwnd = 0;
+    uint32_t style = 0;  // 0 once the window is gone
+    uint64_t captionHash = 0;
+    friend bool operator==(const WorkbookWindowSeen&, const WorkbookWindowSeen&) = default;
+};
+
+struct ExcelWindowsSeen {
+    uint32_t excelStyle = 0;
+    int32_t excelWidth = 0;
+    WindowHandle form = 0;
+    WindowHandle formParent = 0;
+    WindowHandle hostBar = 0;
+    uint32_t hostBarStyle = 0;
+    WindowHandle desk = 0;
+    WindowHandle deskParent = 0;
+    std::vector<WorkbookWindowSeen> workbookWindows;  // children of the desk, in z-order
+    friend bool operator==(const ExcelWindowsSeen&, const ExcelWindowsSeen&) = default;
+};
+
+// The timer's cadence and its "nothing changed" test (tracking/idle_watch).
+struct IdleWatchState {
+    uint32_t PeriodMs = 0;        // period of the running timer
+    uint32_t FastUntil = 0;       // tick count up to which ticks stay at 10 ms
+    uint32_t LastFullTick = 0;    // the safety net counts from here
+    bool Agreed = false;          // the last full tick found the strip true and saw Seen
+    bool SeenValid = false;       // Seen holds what some agreeing full tick saw
+    bool NowComplete = false;     // Now holds this tick's look
+    bool NamesCheckDue = false;   // compare every tab's caption with Excel's workbooks
+    bool WindowListStale = true;  // list the desk's children again before trusting Seen
+    WindowHandle ExcelHwnd = 0;   // Application.Hwnd, read once per timer start
+    ExcelWindowsSeen Seen;
+    ExcelWindowsSeen Now;
+};
+
 struct AddinState {
     // The platform this thread's add-in talks to; set before the first entry
     // point runs (by the COM server on Windows, by the simulator in tests).
@@ -58,6 +95,7 @@ struct AddinState {
     int32_t PumpedWaitDepth = 0;
 
     std::uintptr_t SyncTimerId = 0;
+    IdleWatchState IdleWatch;
     Rect ExcelWindowRect{};
     int32_t DockedExcelWidth = 0;
     WindowHandle TabBarHostWindow = 0;

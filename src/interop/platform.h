@@ -43,6 +43,7 @@ inline constexpr int32_t HCBT_ACTIVATE = 5;
 inline constexpr int32_t HCBT_SETFOCUS = 9;
 inline constexpr int32_t OBJID_WINDOW = 0;
 inline constexpr RegKey HKEY_CURRENT_USER = 0x80000001u;
+inline constexpr RegKey HKEY_LOCAL_MACHINE = 0x80000002u;
 inline constexpr int32_t ERROR_SUCCESS = 0;
 inline constexpr int32_t ERROR_FILE_NOT_FOUND = 2;
 inline constexpr int32_t ERROR_MORE_DATA = 234;
@@ -142,7 +143,12 @@ public:
     virtual std::vector<uint8_t> ReadBinaryFile(const std::wstring& path) = 0;
     // True when the directory exists afterwards.
     virtual bool CreateFolder(const std::wstring& path) = 0;
-    // The current user's roaming application data folder, without a trailing backslash.
+    // True when the file is gone afterwards.
+    virtual bool RemoveFile(const std::wstring& path) = 0;
+    // Removes an empty directory; true when it is gone afterwards.
+    virtual bool RemoveFolder(const std::wstring& path) = 0;
+    // The current user's local (non-roaming) application data folder, where
+    // per-user classes also live; without a trailing backslash.
     virtual std::wstring UserAppDataDirectory() = 0;
     // The bytes of resource (type, id) of this module; throws when absent.
     virtual std::vector<uint8_t> LoadModuleResource(const std::wstring& type, int32_t id) = 0;

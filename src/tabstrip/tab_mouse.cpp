@@ -12,6 +12,7 @@
 #include "tabstrip/form_tab.h"
 #include "tracking/excel_busy.h"
 #include "tracking/excel_windows.h"
+#include "tracking/idle_watch.h"
 #include "tracking/sync_timer.h"
 #include "tracking/window_menu.h"
 
@@ -86,6 +87,7 @@ void Form_Tab::CloseTabWorkbook(const std::shared_ptr<tab::TabItem>& Item) {
 
 void Form_Tab::TabSeclect_CloseButtonClick(const std::shared_ptr<tab::TabItem>& Item) {
     try {
+        NoteActivity();
         CloseTabWorkbook(Item);
     } catch (...) {
         // An event of the tab control: nothing may leave it.
@@ -94,6 +96,7 @@ void Form_Tab::TabSeclect_CloseButtonClick(const std::shared_ptr<tab::TabItem>& 
 
 void Form_Tab::TabSeclect_MouseUp(int16_t Button, int16_t /*Shift*/, float x, float y) {
     try {
+        NoteActivity();
         AddinState& state = State();
 
         // The click handler stops the timer for a switch through Excel's

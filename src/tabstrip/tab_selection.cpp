@@ -7,11 +7,13 @@
 #include "interop/host_error.h"
 #include "tabstrip/form_tab.h"
 #include "tracking/excel_busy.h"
+#include "tracking/idle_watch.h"
 
 namespace tarnwick {
 
 void Form_Tab::TabSeclect_SelectedChanged(const std::shared_ptr<tab::TabItem>& Item) {
     try {
+        NoteActivity();
         const AddinState& s = State();
         if (IsEditWindowClass(s.FocusClassName) && s.WindowMenuSwitchPending) return;
         // Not behind a dialog of Excel's or inside our own pumped wait; the

@@ -14,6 +14,7 @@
 #include "interop/host_error.h"
 #include "interop/platform.h"
 #include "tracking/accessible_search.h"
+#include "tracking/idle_watch.h"
 
 namespace tarnwick {
 
@@ -37,6 +38,7 @@ bool IsWindowListDialog(WindowHandle window) {
 // No error policy: the first failure ends the notification.
 void OnActivate(WindowHandle window) {
     AddinState& s = State();
+    NoteActivity();
     if (IsWindowListDialog(window) && s.WindowMenuSwitchPending) {
         ChooseDialogItem(s.DialogItemPattern, s.DialogItemOccurrence, window, s.DialogItemBasePattern);
         Plat().SetFocus(Required(s.ExcelApp).Hwnd());
@@ -45,6 +47,7 @@ void OnActivate(WindowHandle window) {
 
 void OnSetFocus(WindowHandle window) {
     AddinState& s = State();
+    NoteActivity();
     Platform& plat = Plat();
     s.FocusClassName = plat.GetClassNameA(window);
     if (s.FocusClassName == kEditClassEditBox) {
@@ -72,6 +75,12 @@ void RemoveDialogHook() {
     if (s.DialogHookHandle == 0) return;
     Plat().UnhookWindowsHookEx(s.DialogHookHandle);
     s.DialogHookHandle = 0;
+    // Nothing records the focus any more: a record kept to the next
+    // connection would say Excel edits long after the edit ended.
+    s.FocusClassName.clear();
+    s.LastEditBoxWindow = 0;
+    s.LastEditBoxParent = 0;
+    s.EditBoxSwitched = false;
 }
 
 std::intptr_t DialogHookProc(int32_t code, std::uintptr_t wParam, std::intptr_t lParam) {

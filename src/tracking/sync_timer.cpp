@@ -1,7 +1,8 @@
-// The 10 ms synchronisation tick: checks docking, tab count and selection
-// and repairs the first difference it finds.
+// The synchronisation tick: checks docking, tab count and selection and
+// repairs the first difference it finds. When it runs in full is decided by
+// the idle watch (tracking/idle_watch.h).
 //
-// The tick runs a hundred times a second for the life of Excel, so the path
+// The tick runs up to a hundred times a second while Excel is in use, so the path
 // with nothing to repair reads each host value once: the visible-workbook
 // count, Excel's window handle, the host bar and the active workbook's name
 // cannot change between the checks that use them, because every check that
@@ -23,6 +24,7 @@
 #include "tabstrip/form_tab.h"
 #include "tracking/excel_busy.h"
 #include "tracking/excel_windows.h"
+#include "tracking/idle_watch.h"
 #include "tracking/unsaved_marks.h"
 
 namespace tarnwick {
@@ -172,7 +174,10 @@ void Tick() {
     }
 
     // 10. Nothing selected, or Excel agrees; an unreadable active name ends the tick too.
-    if (selectedName.empty()) return;
+    if (selectedName.empty()) {
+        StripAgrees(*form, *tabs, visibleCount, L"");
+        return;
+    }
     std::wstring activeName;
     bool agree = false;
     if (holds([&] {
@@ -181,6 +186,7 @@ void Tick() {
             return agree;
         })) {
         if (agree) s.WindowMenuSwitchPending = false;
+        if (agree) StripAgrees(*form, *tabs, visibleCount, activeName);
         return;
     }
 
@@ -212,9 +218,12 @@ void Tick() {
 
 void SyncTimerProc(WindowHandle, uint32_t, std::uintptr_t, uint32_t) {
     try {
-        Tick();
+        if (FullTickNeeded()) Tick();
     } catch (...) {
     }
+    AdjustCadence();
+    // Outside the full-tick gate, so that the marks follow Excel also while
+    // idle; after the cadence, whose next tick the poll plans for.
     RefreshUnsavedMarks();
 }
 
@@ -222,6 +231,7 @@ void StartSyncTimerIfStopped() {
     AddinState& s = State();
     if (s.SyncTimerId == 0) {
         assign(s.SyncTimerId, [&] { return Plat().SetTimer(0, 0, kSyncTimerPeriodMs, SyncTimerProc); });
+        if (s.SyncTimerId != 0) ResetIdleWatch();
     }
 }
 

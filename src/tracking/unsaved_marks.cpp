@@ -14,6 +14,7 @@
 #include "interop/host_error.h"
 #include "tabstrip/form_tab.h"
 #include "tracking/excel_busy.h"
+#include "tracking/sync_timer.h"
 
 namespace tarnwick {
 
@@ -60,8 +61,14 @@ void RefreshUnsavedMarks() {
         } catch (const HostError&) {
             return;
         }
-        // Unsigned difference: right across the 49.7-day wrap.
-        if (s.UnsavedMarksPolled && now - s.UnsavedMarksPolledAt < kUnsavedMarksPeriodMs) return;
+        // Due on the last tick before a period would have passed: with ticks
+        // every 10 or 100 ms that is exactly a period after the last poll, and
+        // a tick that comes in another phase (the cadence changed) polls a
+        // little early rather than late. Unsigned difference: right across
+        // the 49.7-day wrap.
+        const uint32_t tickPeriod = s.IdleWatch.PeriodMs != 0 ? s.IdleWatch.PeriodMs : kSyncTimerPeriodMs;
+        const uint32_t earliest = kUnsavedMarksPeriodMs > tickPeriod ? kUnsavedMarksPeriodMs - tickPeriod : 0;
+        if (s.UnsavedMarksPolled && now - s.UnsavedMarksPolledAt <= earliest) return;
         // A busy Excel is asked again a period later, not on every tick.
         s.UnsavedMarksPolled = true;
         s.UnsavedMarksPolledAt = now;

@@ -10,8 +10,9 @@ namespace tarnwick {
 
 inline constexpr uint32_t kUnsavedMarksPeriodMs = 500;
 
-// Called on every timer tick, busy or idle. At most once per period it
-// reads Saved of each tab's workbook (one call into Excel per tab) and sets
+// Called on every timer tick, busy or idle. Once per period (on the last
+// tick before a period has passed, so that a change shows within it) it reads
+// Saved of each tab's workbook (one call into Excel per tab) and sets
 // the tab's Unsaved where it differs. Nothing while the marks are switched
 // off, without a strip, or while Excel is busy.
 void RefreshUnsavedMarks();

@@ -40,4 +40,8 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return module::CanUnload()
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return RegisterServer(module::Instance()); }
 
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return UnregisterServer(); }
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    // What the add-in deployed of its own accord goes with it.
+    module::RemoveDeployedControl();
+    return UnregisterServer();
+}

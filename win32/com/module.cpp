@@ -23,7 +23,22 @@ std::atomic<long> g_locks{0};
 // the DLL may be unloaded while Excel's thread goes on, and thread-exit
 // destructors of an unloaded module must not run.
 CriticalSection g_threadsLock;
-std::map<DWORD, std::unique_ptr<Win32Platform>> g_threads;
+struct ThreadRecord {
+    std::unique_ptr<Win32Platform> platform;
+    bool deployed = false;
+};
+std::map<DWORD, ThreadRecord> g_threads;
+
+// This thread's platform, made current; true the first time `deploy` asks.
+bool AttachPlatform(bool deploy) {
+    Locked lock(g_threadsLock);
+    ThreadRecord& record = g_threads[::GetCurrentThreadId()];
+    if (!record.platform) record.platform = std::make_unique<Win32Platform>(g_instance);
+    if (!State().platform) State().platform = record.platform.get();
+    if (!deploy || record.deployed) return false;
+    record.deployed = true;
+    return true;
+}
 
 }  // namespace
 
@@ -38,18 +53,15 @@ bool CanUnload() { return win32::LiveObjects() == 0 && g_locks == 0; }
 
 void StartThread() noexcept {
     try {
-        const DWORD thread = ::GetCurrentThreadId();
-        bool firstOnThread = false;
-        {
-            Locked lock(g_threadsLock);
-            auto& platform = g_threads[thread];
-            if (!platform) {
-                platform = std::make_unique<Win32Platform>(g_instance);
-                firstOnThread = true;
-            }
-            if (!State().platform) State().platform = platform.get();
-        }
-        if (firstOnThread) DeployTabControl();
+        if (AttachPlatform(true)) DeployTabControl();
+    } catch (...) {
+    }
+}
+
+void RemoveDeployedControl() noexcept {
+    try {
+        AttachPlatform(false);
+        RemoveDeployedTabControl();
     } catch (...) {
     }
 }

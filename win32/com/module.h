@@ -22,6 +22,10 @@ bool CanUnload();
 // its control, which the core copes with.
 void StartThread() noexcept;
 
+// Removes the tab control module the add-in deployed (unregistration), on
+// this thread's platform, which it creates without deploying. Never throws.
+void RemoveDeployedControl() noexcept;
+
 // Drops every thread's platform (DLL unload).
 void Shutdown() noexcept;
 

@@ -1,5 +1,8 @@
-// Registration: a table of registry entries written under one classes root,
-// the machine's or the current user's.
+// Registration: a table of registry entries written under one root, the
+// machine's or the current user's: the classes and the Excel add-in record
+// go together, so that a machine-wide registration serves every user (Excel
+// 2002/2003 load the add-ins listed under HKLM for everyone) and a user's
+// own one serves that user.
 //
 // The type library's keys are written from the table too, rather than by
 // RegisterTypeLib: that writes machine-wide only, and its per-user variant
@@ -33,8 +36,8 @@ namespace {
 enum class Text { Literal, ModulePath, ModuleFolder, LibraryHelp };
 
 // One value (or, with `owned`, also the key as a whole) written by
-// registration. Class entries are relative to the classes root, the others
-// to the current user's root. `name` null is the key's default value; no
+// registration. Class entries are relative to the root's Software\Classes,
+// the others to the root itself. `name` null is the key's default value; no
 // text and no number writes only the key.
 struct RegistryEntry {
     bool isClass;
@@ -70,7 +73,7 @@ const RegistryEntry kEntries[] = {
     {false, TARNWICK_ADDIN_KEY, L"CommandLineSafe", nullptr, Text::Literal, 0, false},
 };
 
-// A classes root: the machine's or the current user's HKEY ... \Software\Classes.
+// A registration root: the machine's or the current user's.
 struct ClassesRoot {
     HKEY root;
     const wchar_t* name;
@@ -85,7 +88,7 @@ struct Target {
 };
 
 Target Locate(const RegistryEntry& entry, const ClassesRoot& classes) {
-    if (!entry.isClass) return {HKEY_CURRENT_USER, entry.key};
+    if (!entry.isClass) return {classes.root, entry.key};
     return {classes.root, std::wstring(kClassesPrefix) + entry.key};
 }
 
@@ -236,16 +239,20 @@ HRESULT RegisterServer(const std::wstring& modulePath, Registry& registry) {
         ::SysFreeString(help);
 
         if (WriteAll(registry, true, kMachineClasses, texts) == ERROR_SUCCESS) {
-            // A user's own entries would hide the machine's from that user.
+            LONG status = WriteAll(registry, false, kMachineClasses, texts);
+            if (status != ERROR_SUCCESS) return FromStatus(status);
+            // A user's own entries would hide the machine's from that user,
+            // and a second add-in record would list the add-in twice.
             DeleteOwned(registry, true, kUserClasses);
+            DeleteOwned(registry, false, kUserClasses);
         } else {
             // No administrator: what did get written goes, the user's entries come.
             DeleteOwned(registry, true, kMachineClasses);
-            LONG status = WriteAll(registry, true, kUserClasses, texts);
-            if (status != ERROR_SUCCESS) return FromStatus(status);
+            for (bool classEntries : {true, false}) {
+                LONG status = WriteAll(registry, classEntries, kUserClasses, texts);
+                if (status != ERROR_SUCCESS) return FromStatus(status);
+            }
         }
-        LONG status = WriteAll(registry, false, kUserClasses, texts);
-        if (status != ERROR_SUCCESS) return FromStatus(status);
         return CurrentUserReaches(registry, modulePath) ? S_OK : SELFREG_E_CLASS;
     } catch (const HostError& e) {
         return static_cast<HRESULT>(e.code());
@@ -266,10 +273,15 @@ HRESULT RegisterServer(HINSTANCE module) {
 
 HRESULT UnregisterServer(Registry& registry) {
     try {
-        LONG result = DeleteOwned(registry, false, kUserClasses);
+        LONG result = ERROR_SUCCESS;
         for (const ClassesRoot& classes : {kUserClasses, kMachineClasses}) {
-            LONG status = DeleteOwned(registry, true, classes);
-            if (status != ERROR_SUCCESS && result == ERROR_SUCCESS) result = status;
+            for (bool classEntries : {false, true}) {
+                LONG status = DeleteOwned(registry, classEntries, classes);
+                // The machine's entries are not a standard user's to remove:
+                // removing the user's own is success for that user.
+                if (status == ERROR_ACCESS_DENIED && classes.root == HKEY_LOCAL_MACHINE) continue;
+                if (status != ERROR_SUCCESS && result == ERROR_SUCCESS) result = status;
+            }
         }
         return FromStatus(result);
     } catch (...) {

@@ -20,16 +20,17 @@ public:
 // The real one: advapi32.
 Registry& SystemRegistry();
 
-// The machine-wide class entries when they can be written (an
-// administrator), else the current user's (HKCU\Software\Classes, honoured
-// by COM from Windows 2000 on); the Excel add-in record for the current user
-// in every case. Succeeds only when the current user's view of the classes
-// then leads to `modulePath`. Never throws.
+// The machine-wide class entries and Excel add-in record when they can be
+// written (an administrator), else the current user's (HKCU\Software\Classes,
+// honoured by COM from Windows 2000 on, and the user's add-in record).
+// Succeeds only when the current user's view of the classes then leads to
+// `modulePath`. Never throws.
 HRESULT RegisterServer(const std::wstring& modulePath, Registry& registry = SystemRegistry());
 HRESULT RegisterServer(HINSTANCE module);
 
 // Removes what RegisterServer wrote, in both places; keys already gone are
-// no error, keys that cannot be removed are.
+// no error, keys that cannot be removed are, except the machine's for a user
+// who may not remove them.
 HRESULT UnregisterServer(Registry& registry = SystemRegistry());
 
 }  // namespace tarnwick::win32

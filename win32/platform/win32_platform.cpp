@@ -393,9 +393,20 @@ bool Win32Platform::CreateFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool Win32Platform::RemoveFile(const std::wstring& path) {
+    return ::DeleteFileW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+bool Win32Platform::RemoveFolder(const std::wstring& path) {
+    return ::RemoveDirectoryW(path.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// The local folder rather than the roaming one: per-user classes do not
+// roam, and a module they name must stay on the machine with them.
 std::wstring Win32Platform::UserAppDataDirectory() {
     wchar_t path[MAX_PATH] = {};
-    HRESULT hr = ::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
+    HRESULT hr =
+        ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path);
     if (FAILED(hr)) ThrowHr(hr);
     std::wstring result(path);
     while (!result.empty() && result.back() == L'\\') result.pop_back();

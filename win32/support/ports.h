@@ -28,6 +28,7 @@
 #pragma push_macro("HCBT_SETFOCUS")
 #pragma push_macro("OBJID_WINDOW")
 #pragma push_macro("HKEY_CURRENT_USER")
+#pragma push_macro("HKEY_LOCAL_MACHINE")
 #pragma push_macro("ERROR_SUCCESS")
 #pragma push_macro("ERROR_FILE_NOT_FOUND")
 #pragma push_macro("ERROR_MORE_DATA")
@@ -59,6 +60,7 @@
 #undef HCBT_SETFOCUS
 #undef OBJID_WINDOW
 #undef HKEY_CURRENT_USER
+#undef HKEY_LOCAL_MACHINE
 #undef ERROR_SUCCESS
 #undef ERROR_FILE_NOT_FOUND
 #undef ERROR_MORE_DATA
@@ -99,6 +101,7 @@
 #pragma pop_macro("HCBT_SETFOCUS")
 #pragma pop_macro("OBJID_WINDOW")
 #pragma pop_macro("HKEY_CURRENT_USER")
+#pragma pop_macro("HKEY_LOCAL_MACHINE")
 #pragma pop_macro("ERROR_SUCCESS")
 #pragma pop_macro("ERROR_FILE_NOT_FOUND")
 #pragma pop_macro("ERROR_MORE_DATA")

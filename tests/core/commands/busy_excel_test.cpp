@@ -256,3 +256,27 @@ TEST(BusyExcel, TheWindowListIsAnsweredOnlyWithTheClickedWorkbook) {
 
 }  // namespace
 }  // namespace tarnwick::testing
+
+namespace tarnwick::testing {
+namespace {
+
+// A session that ended during an edit leaves no belief of editing behind:
+// the next session's commands run as soon as Excel is at rest.
+TEST(BusyExcel, AReconnectionStartsWithoutTheOldFocusRecord) {
+    auto session = ConnectedWith(kThreeBooks);
+    sim::World& world = session->world();
+    world.FocusWindow(world.CellEditWindow());
+    session->Disconnect();
+    world.FocusWindow(world.DeskWindow());
+    world.SetBuiltInsRefusedWhileEditing(false);
+    world.FailCall("CommandBarControl.Execute");  // no Window-menu entry could end an edit
+    session->Connect();
+    world.ClearFaults();
+
+    EXPECT_TRUE(State().FocusClassName.empty());
+    ASSERT_TRUE(world.ClickControl(kTabBarII, caption::New));
+    EXPECT_EQ(world.WorkbookNames().size(), 4u);
+}
+
+}  // namespace
+}  // namespace tarnwick::testing

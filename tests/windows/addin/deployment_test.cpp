@@ -34,6 +34,8 @@ void OnNewThread(F&& body) {
     ::CloseHandle(thread);
 }
 
+constexpr wchar_t kControlVersionKey[] = L"CLSID\\{07C96505-90BE-43ED-956A-C748BFE9A951}\\Version";
+
 // What the two starts left behind, recorded before any other test can load
 // the control module in this process (a loaded module cannot be deleted).
 struct Starts {
@@ -80,12 +82,13 @@ public:
         });
         s.writtenByFirst = FileWriteTime(ControlModulePath());
 
-        // A registration on the second start would bring the ProgID back.
-        RegDeleteTree(HKEY_CLASSES_ROOT, kControlProgId);
+        // A registration on the second start would bring this key back; the
+        // control is creatable without it.
+        RegDeleteTree(HKEY_CLASSES_ROOT, kControlVersionKey);
         OnNewThread([&] { CreateAddin(&s.secondCreated); });
         ::Sleep(2000);  // time for a registration tool to run, were one started
         s.writtenAfterSecond = FileWriteTime(ControlModulePath());
-        s.registrationCameBack = RegKeyExists(HKEY_CLASSES_ROOT, kControlProgId);
+        s.registrationCameBack = RegKeyExists(HKEY_CLASSES_ROOT, kControlVersionKey);
         RunAndWait(L"\"" + SystemDir() + L"\\regsvr32.exe\" /s \"" + ControlModulePath() + L"\"");
     }
     void TearDown() override { ::OleUninitialize(); }
@@ -110,7 +113,7 @@ TEST(Deployment, FirstStartWritesTheModuleRegistersItAndTheStripAppears) {
     EXPECT_EQ(s.tabsOnFirst->size(), 3u);
 }
 
-TEST(Deployment, LaterStartWritesAndRegistersNothing) {
+TEST(Deployment, LaterStartFindsTheControlRegisteredAndWritesAndRegistersNothing) {
     const Starts& s = g_starts;
     EXPECT_EQ(s.secondCreated, S_OK);
     ASSERT_TRUE(s.writtenByFirst);

@@ -37,18 +37,21 @@ void ExpectValues(const ExpectedValue (&expected)[N]) {
 
 TEST(Registration, Regsvr32WritesTheClassProgIdTypeLibraryAndAddinRecord) {
     ASSERT_EQ(Regsvr32(false), 0u);
+    // Wine's regsvr32 runs as an administrator: the record is the machine's,
+    // for every user, and the administrator has no second one.
     const std::wstring clsid = std::wstring(L"CLSID\\") + kClsid;
     const ExpectedValue expected[] = {
         {HKEY_CLASSES_ROOT, clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
         {HKEY_CLASSES_ROOT, clsid + L"\\ProgID", nullptr, kProgId},
         {HKEY_CLASSES_ROOT, clsid + L"\\TypeLib", nullptr, kLibId},
         {HKEY_CLASSES_ROOT, std::wstring(kProgId) + L"\\CLSID", nullptr, kClsid},
-        {HKEY_CURRENT_USER, kAddinKey, L"FriendlyName", L"TarnwickAddin"},
-        {HKEY_CURRENT_USER, kAddinKey, L"Description", L"The COMADDIN for Tarnwick"},
-        {HKEY_CURRENT_USER, kAddinKey, L"LoadBehavior", DWORD{3}},
-        {HKEY_CURRENT_USER, kAddinKey, L"CommandLineSafe", DWORD{0}},
+        {HKEY_LOCAL_MACHINE, kAddinKey, L"FriendlyName", L"TarnwickAddin"},
+        {HKEY_LOCAL_MACHINE, kAddinKey, L"Description", L"The COMADDIN for Tarnwick"},
+        {HKEY_LOCAL_MACHINE, kAddinKey, L"LoadBehavior", DWORD{3}},
+        {HKEY_LOCAL_MACHINE, kAddinKey, L"CommandLineSafe", DWORD{0}},
     };
     ExpectValues(expected);
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kAddinKey));
     auto server = RegString(HKEY_CLASSES_ROOT, clsid + L"\\InprocServer32", nullptr);
     ASSERT_TRUE(server);
     EXPECT_EQ(Lower(*server), Lower(AddinDllPath()));
@@ -77,13 +80,14 @@ TEST(Registration, Regsvr32UnregisterRemovesEverythingAndToleratesKeysAlreadyGon
         {HKEY_CLASSES_ROOT, kProgId},
         {HKEY_CLASSES_ROOT, std::wstring(L"TypeLib\\") + kLibId},
         {HKEY_CLASSES_ROOT, L"Interface\\{15AF10A4-BDD4-470B-9ED5-497082F38B61}"},
+        {HKEY_LOCAL_MACHINE, kAddinKey},
         {HKEY_CURRENT_USER, kAddinKey},
     };
     for (const auto& [root, key] : gone) {
         SCOPED_TRACE(testing::Message() << "key " << std::string(key.begin(), key.end()));
         EXPECT_FALSE(RegKeyExists(root, key));
     }
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office\\Excel\\Addins"))
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Office\\Excel\\Addins"))
         << "only our own record goes";
 
     SCOPED_TRACE("a second unregistration finds nothing and still succeeds");
@@ -140,6 +144,7 @@ TEST(Registration, AStandardUserRegistersForThemselvesAndUnregistersAgain) {
         EXPECT_EQ(Lower(*server), Lower(AddinDllPath()));
     }
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClsid));
+    EXPECT_FALSE(RegKeyExists(HKEY_LOCAL_MACHINE, kAddinKey));
 
     ASSERT_EQ(tarnwick::win32::UnregisterServer(user), S_OK);
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUserClsid));
@@ -161,11 +166,16 @@ TEST(Registration, FailuresAreReportedAndStaleUserEntriesDoNotHideTheMachines) {
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUserClsid));
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClsid));
 
-    SCOPED_TRACE("a standard user cannot take the machine's registration away, and hears so");
+    SCOPED_TRACE("a standard user's unregistration removes that user's own entries and succeeds");
     StandardUserRegistry user;
-    EXPECT_EQ(tarnwick::win32::UnregisterServer(user), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    ASSERT_EQ(tarnwick::win32::RegisterServer(AddinDllPath(), user), S_OK);
+    ASSERT_TRUE(RegKeyExists(HKEY_CURRENT_USER, kAddinKey));
+    EXPECT_EQ(tarnwick::win32::UnregisterServer(user), S_OK);
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kAddinKey));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kUserClsid));
+    SCOPED_TRACE("the machine's entries are not that user's to remove");
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kClsid));
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, kAddinKey)) << "the user's own record goes all the same";
+    EXPECT_TRUE(RegKeyExists(HKEY_LOCAL_MACHINE, kAddinKey));
     ASSERT_EQ(Regsvr32(false), 0u);
 }
 

@@ -17,7 +17,7 @@ namespace {
 
 std::wstring UserModulePath() {
     wchar_t folder[MAX_PATH] = {};
-    ::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
+    ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
     return std::wstring(folder) + L"\\Tarnwick\\Corvane.ocx";
 }
 

@@ -22,6 +22,7 @@ struct DialogState {
   int selected = 0;
   bool ended = false;
   bool closed = false;  // the window is gone: the tree answers nothing
+  std::wstring button;  // pressed to end it; empty for a close
   std::optional<int> result;
   IAccessible* root = nullptr;
 
@@ -262,9 +263,11 @@ class AccNode final : public IAccessible {
         state_->selected = static_cast<int>(i - 1);  // the list only selects; "确定" confirms
         return S_OK;
       case Node::Ok:
+        state_->button = L"确定";
         state_->End(state_->items.empty() ? std::nullopt : std::optional<int>(state_->selected));
         return S_OK;
       case Node::Cancel:
+        state_->button = L"取消";
         state_->End(std::nullopt);
         return S_OK;
       case Node::Root:
@@ -384,6 +387,7 @@ std::optional<int> Host::RunActivateDialog(const std::vector<std::wstring>& item
   state->root = nullptr;
   root->ReleaseChildren();
   root->Release();
+  if (!state->button.empty()) events.push_back(L"DialogButton:" + state->button);
   events.push_back(L"DialogClosed:" + state->title);
   return state->result;
 }

@@ -48,6 +48,15 @@ bool RefusedWhileEditing(const wchar_t* typeName, const Member& m, bool put) {
   for (const wchar_t* t : kExcelTypes) excel = excel || wcscmp(t, typeName) == 0;
   return excel && (put || wcscmp(m.name, L"Activate") == 0);
 }
+
+// Methods that change Excel or Office, recorded while a modal prompt runs.
+bool ActsOnExcel(const Member& m) {
+  static const wchar_t* const kActions[] = {L"Activate", L"Execute", L"Delete", L"Add", L"ShowPopup"};
+  for (const wchar_t* a : kActions) {
+    if (wcscmp(a, m.name) == 0) return true;
+  }
+  return false;
+}
 }  // namespace
 
 // ---------------------------------------------------------------- Request
@@ -329,6 +338,9 @@ STDMETHODIMP DispObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPA
     if (FAILED(hr)) {
       host_->Unexpected(fullName() + L": " + problem);
       return hr;
+    }
+    if (host_->currentModal && (r.put() || ActsOnExcel(*m))) {
+      host_->currentModal->calls.push_back((r.put() ? L"put " : L"") + fullName());
     }
     if (zombie) return r.Error(0x800A01A8, L"Object required");
     if (host_->opt.editModeRefusal && RefusedWhileEditing(typeName_, *m, r.put()) && host_->Editing()) {

@@ -57,6 +57,7 @@ HWND FakeExcel::FocusEditWindow(EditWindow which) {
     target = h.inCell;
   }
   SetFocus(target);
+  h.BeginEdit(target);
   return target;
 }
 
@@ -69,6 +70,20 @@ HWND FakeExcel::CreateEditBox(HWND parent) {
 }
 
 void FakeExcel::FocusWindow(HWND window) { SetFocus(window); }
+
+void FakeExcel::EndEdit() {
+  Host& h = *impl_;
+  WindowObject* w = h.ActiveWindow();
+  if (h.editing) {
+    h.EndEditAt(w);
+  } else if (w && w->hwnd) {
+    SetFocus(w->hwnd);
+  }
+}
+
+void FakeExcel::SetEditCommitFails(bool fails) { impl_->editCommitFails = fails; }
+
+bool FakeExcel::Editing() const { return impl_->Editing(); }
 
 void FakeExcel::ResizeMainWindow(int width, int height) {
   SetWindowPos(impl_->main, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -216,7 +231,11 @@ void FakeExcel::SetHideExtensions(bool hide) {
 }
 void FakeExcel::SetActivateDialogTitle(const std::wstring& title) { impl_->opt.activateDialogTitle = title; }
 void FakeExcel::SetActivateDialogItemState(int index, long state) { impl_->dialogItemStates[index] = state; }
+void FakeExcel::OmitActivateDialogItem(const std::wstring& caption) { impl_->dialogOmitted.push_back(caption); }
 void FakeExcel::SetActivateDialogScript(std::function<void(HWND)> script) { impl_->dialogScript = std::move(script); }
+void FakeExcel::SetModalPromptScript(std::function<void(FakeExcel&, const ModalRecord&)> script) {
+  impl_->modalScript = std::move(script);
+}
 void FakeExcel::SetPopupScript(std::function<void(FakeExcel&, const PopupRecord&)> script) {
   impl_->popupScript = std::move(script);
 }
@@ -271,6 +290,7 @@ std::optional<BarInfo> FakeExcel::Bar(const std::wstring& name) const {
 }
 
 std::vector<std::wstring> FakeExcel::Commands() const { return impl_->commands; }
+std::vector<ModalRecord> FakeExcel::ModalPrompts() const { return impl_->modalPrompts; }
 std::vector<std::wstring> FakeExcel::Events() const { return impl_->events; }
 void FakeExcel::ClearEvents() { impl_->events.clear(); }
 std::vector<PopupRecord> FakeExcel::Popups() const { return impl_->popups; }

@@ -108,6 +108,35 @@ struct Options {
   // reads work, and Office's command bars are not affected.
   bool editModeRefusal = true;
   DWORD dialogTimeoutMs = 5000;      // a modal dialog nobody answers is cancelled
+  // Excel's save prompt (built-in Close of a changed workbook) and Save As
+  // dialog (Save of a never-saved workbook, Save As) are modal: for this
+  // long a message loop runs with the main window disabled, then the
+  // prepared answer is taken. 0: answered at once.
+  DWORD modalPromptMs = 0;
+  // Editing is Excel's own state: begun by FocusEditWindow, ended only by
+  // Excel's actions (EndEdit, a Window-menu entry, the window-list dialog's
+  // 确定); moving the focus elsewhere does not end it, and focusing the
+  // main window puts the focus back into the edit. Off: editing is wherever
+  // the focus is.
+  bool editingIsExcelState = false;
+  // While editing, built-in Save, Close, Save As and New refuse to run
+  // (Execute fails with 0x800A03EC), as Excel greys them.
+  bool refuseBuiltInsWhileEditing = true;
+  // The window-list dialog shows captions as the Window menu does, without
+  // extensions when they are hidden. Off: always with extensions.
+  bool dialogListsMenuCaptions = false;
+  std::wstring moreWindowsCaption = L"其他窗口(&M)...";
+};
+
+// One of Excel's modal prompts as it ran: what was active around it, and
+// what the add-in did to Excel's object model while it was up.
+struct ModalRecord {
+  std::wstring kind;      // L"SavePrompt" or L"SaveAs"
+  std::wstring workbook;  // the workbook asked about
+  std::wstring activeBefore, activeAfter;
+  bool mainDisabled = false;        // Excel's window was disabled inside
+  int timerTicks = 0;               // thread-timer messages dispatched inside
+  std::vector<std::wstring> calls;  // "Workbook.Activate", "put Application.ScreenUpdating", ...
 };
 
 struct ControlInfo {
@@ -168,6 +197,14 @@ class FakeExcel {
   HWND FocusEditWindow(EditWindow which);         // SetFocus on it; returns it
   HWND CreateEditBox(HWND parent = nullptr);      // an "EDTBX", not focused
   void FocusWindow(HWND window);
+  // The user presses Enter or Esc: the edit ends and the focus goes to the
+  // active workbook's window.
+  void EndEdit();
+  // The edit holds an entry Excel will not take (a formula with an error):
+  // a Window-menu entry or the dialog's 确定 then leaves it going and
+  // switches nothing.
+  void SetEditCommitFails(bool fails);
+  bool Editing() const;  // as Excel's object model sees it now
   void ResizeMainWindow(int width, int height);
   void MoveMainWindow(int left, int top);
   void SetVisible(bool visible);                  // as Application.Visible
@@ -210,8 +247,12 @@ class FakeExcel {
   void SetActivateDialogTitle(const std::wstring& title);
   // Fixed accessible state for item `index` (0-based) of the "激活" dialog.
   void SetActivateDialogItemState(int index, long state);
+  // Entries left out of the dialog's list (by the caption it would show).
+  void OmitActivateDialogItem(const std::wstring& caption);
   // Called with the dialog window once its modal loop runs.
   void SetActivateDialogScript(std::function<void(HWND)> script);
+  // Called once inside each modal prompt's loop.
+  void SetModalPromptScript(std::function<void(FakeExcel&, const ModalRecord&)> script);
   // Called while a popup is "open", after it has been recorded.
   void SetPopupScript(std::function<void(FakeExcel&, const PopupRecord&)> script);
 
@@ -228,9 +269,12 @@ class FakeExcel {
   std::optional<BarInfo> Bar(const std::wstring& name) const;
   // Built-in commands run, in order: L"106", L"3", L"748", L"2520",
   // L"window:&1 Book1" for a Window menu entry, L"more-windows".
+  // A built-in refused while editing shows as L"refused:3".
   std::vector<std::wstring> Commands() const;
+  std::vector<ModalRecord> ModalPrompts() const;
   // Application events and clicks raised, in order, as L"WorkbookActivate:Book2"
-  // or L"Click:<caption>".
+  // or L"Click:<caption>"; the window-list dialog adds L"DialogButton:确定"
+  // (or 取消, or nothing for a close) before L"DialogClosed:<title>".
   std::vector<std::wstring> Events() const;
   void ClearEvents();
   std::vector<PopupRecord> Popups() const;

@@ -28,7 +28,6 @@ const wchar_t* BuiltInCaption(int id) {
   }
   return nullptr;
 }
-constexpr const wchar_t* kMoreWindows = L"其他窗口(&M)...";
 constexpr const wchar_t* kWindowMenuFixed[] = {L"新建窗口(&N)", L"重排窗口(&A)...", L"隐藏(&H)", L"取消隐藏(&U)..."};
 
 void SplitFullName(const std::wstring& fullName, std::wstring* path, std::wstring* name) {
@@ -46,6 +45,9 @@ std::wstring Upper(std::wstring s) {
   CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
   return s;
 }
+
+// Excel's "cannot do this while editing" error, as the object model reports it.
+constexpr HRESULT kRefusedWhileEditing = static_cast<HRESULT>(0x800A03EC);
 }  // namespace
 
 Host::Host(FakeExcel* o, Options options) : owner(o), opt(std::move(options)) {
@@ -263,6 +265,7 @@ void Host::Open(const std::wstring& fullName, bool hidden) {
 
 bool Host::Save(WorkbookObject* book, bool saveAs) {
   if (saveAs || book->path.empty()) {
+    RunModalPrompt(L"SaveAs", book);
     std::optional<std::wstring> answer;
     if (!saveAsAnswers.empty()) {
       answer = saveAsAnswers.front();
@@ -286,6 +289,7 @@ bool Host::Close(WorkbookObject* book) {
   RaiseApp(d::kWorkbookBeforeCloseEvent, L"WorkbookBeforeClose", book, &cancel);
   if (cancel != VARIANT_FALSE) return false;
   if (book->dirty) {
+    RunModalPrompt(L"SavePrompt", book);
     SaveAnswer answer = SaveAnswer::Cancel;
     if (!savePrompts.empty()) {
       answer = savePrompts.front();
@@ -348,6 +352,11 @@ HRESULT Host::RunBuiltIn(int id, std::wstring* error) {
     *error = L"The command is not available: no workbook is active";
     return DISP_E_EXCEPTION;
   }
+  if (opt.refuseBuiltInsWhileEditing && Editing()) {
+    commands.push_back(L"refused:" + std::to_wstring(id));
+    *error = L"The command is not available while a cell is edited";
+    return kRefusedWhileEditing;
+  }
   commands.push_back(std::to_wstring(id));
   switch (id) {
     case kCmdNew:
@@ -377,17 +386,32 @@ HRESULT Host::Execute(ControlObject* c, std::wstring* error) {
       return RunBuiltIn(c->id, error);
     case ControlKind::WindowEntry:
       commands.push_back(L"window:" + c->caption);
-      if (c->target && !c->target->zombie) ActivateWindow(c->target);
+      if (editing && editCommitFails) return S_OK;
+      if (c->target && !c->target->zombie) {
+        ActivateWindow(c->target);
+        // Choosing a window ends Excel's edit there.
+        if (editing) EndEditAt(c->target);
+      }
       return S_OK;
     case ControlKind::MoreWindows: {
       commands.push_back(L"more-windows");
       std::vector<WindowObject*> windows = VisibleWindowsInOrder();
       std::vector<std::wstring> captions;
-      for (WindowObject* w : windows) captions.push_back(w->FullCaption());
+      std::vector<WindowObject*> listed;
+      for (WindowObject* w : windows) {
+        std::wstring caption = opt.dialogListsMenuCaptions ? w->Caption() : w->FullCaption();
+        if (std::find(dialogOmitted.begin(), dialogOmitted.end(), caption) != dialogOmitted.end()) continue;
+        captions.push_back(caption);
+        listed.push_back(w);
+      }
       std::optional<int> chosen = RunActivateDialog(captions);
-      if (chosen && *chosen >= 0 && static_cast<size_t>(*chosen) < windows.size()) {
-        WindowObject* w = windows[*chosen];
-        if (!w->zombie) ActivateWindow(w);
+      if (editing && editCommitFails) chosen.reset();
+      if (chosen && *chosen >= 0 && static_cast<size_t>(*chosen) < listed.size()) {
+        WindowObject* w = listed[*chosen];
+        if (!w->zombie) {
+          ActivateWindow(w);
+          if (editing) EndEditAt(w);
+        }
       }
       return S_OK;
     }
@@ -453,10 +477,30 @@ void Host::ShowPopup(CommandBarObject* bar) {
 }
 
 bool Host::Editing() const {
+  return opt.editingIsExcelState ? editing || FocusInEditWindow(false) : FocusInEditWindow(true);
+}
+
+void Host::BeginEdit(HWND window) {
+  if (!opt.editingIsExcelState) return;
+  editing = true;
+  editWindow = window;
+  events.push_back(L"EditBegun");
+}
+
+void Host::EndEditAt(WindowObject* w) {
+  editing = false;
+  editWindow = nullptr;
+  events.push_back(L"EditEnded");
+  if (w && w->hwnd) SetFocus(w->hwnd);
+}
+
+// An "EDTBX" is a dialog's edit box: editing there lasts while it has the focus.
+bool Host::FocusInEditWindow(bool cellWindows) const {
   wchar_t cls[32] = {};
   HWND focus = GetFocus();
   if (!focus || !GetClassNameW(focus, cls, 32)) return false;
-  return wcscmp(cls, L"EXCEL<") == 0 || wcscmp(cls, L"EXCEL6") == 0 || wcscmp(cls, L"EDTBX") == 0;
+  if (wcscmp(cls, L"EDTBX") == 0) return true;
+  return cellWindows && (wcscmp(cls, L"EXCEL<") == 0 || wcscmp(cls, L"EXCEL6") == 0);
 }
 
 void Host::RefreshWindowMenu() {
@@ -480,7 +524,7 @@ void Host::RefreshWindowMenu() {
     for (wchar_t ch : windows[i]->Caption()) shown += ch == L'&' ? std::wstring(L"&&") : std::wstring(1, ch);
     want.push_back({L"&" + std::to_wstring(i + 1) + L" " + shown, windows[i]});
   }
-  if (windows.size() > listed) want.push_back({kMoreWindows, nullptr});
+  if (windows.size() > listed) want.push_back({opt.moreWindowsCaption, nullptr});
 
   auto& items = windowMenu->children->items;
   const size_t fixed = std::size(kWindowMenuFixed);

@@ -240,6 +240,7 @@ struct Host {
   std::optional<std::wstring> defaultSaveAs;
   bool hasDefaultSaveAs = false;
   std::map<int, long> dialogItemStates;
+  std::vector<std::wstring> dialogOmitted;
   std::function<void(HWND)> dialogScript;
   std::function<void(FakeExcel&, const PopupRecord&)> popupScript;
 
@@ -252,7 +253,21 @@ struct Host {
   int failNext = 0;
   HRESULT failNextHr = S_OK;
   bool ShouldFail(const std::wstring& member, HRESULT* hr);
-  bool Editing() const;  // the focus is in one of Excel's edit windows
+  bool Editing() const;  // Excel is editing: refuses writes and methods
+  bool FocusInEditWindow(bool cellWindows) const;
+
+  // Excel's own edit state (Options::editingIsExcelState).
+  bool editing = false;
+  HWND editWindow = nullptr;
+  bool editCommitFails = false;
+  void BeginEdit(HWND window);
+  void EndEditAt(WindowObject* w);  // the focus goes to w's window
+
+  // Modal prompts: the innermost one's record while it runs.
+  std::vector<ModalRecord> modalPrompts;
+  ModalRecord* currentModal = nullptr;
+  std::function<void(FakeExcel&, const ModalRecord&)> modalScript;
+  void RunModalPrompt(const std::wstring& kind, WorkbookObject* book);
   void Unexpected(const std::wstring& what) { unexpected.push_back(what); }
 };
 

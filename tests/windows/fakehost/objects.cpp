@@ -636,6 +636,7 @@ HRESULT ControlObject::Call(Request& r) {
       std::wstring error;
       hr = h->Execute(this, &error);
       if (hr == DISP_E_EXCEPTION) return r.Error(kInvalidCall, error.c_str());
+      if (FAILED(hr) && HRESULT_FACILITY(hr) == FACILITY_CONTROL) return r.Error(hr, error.c_str());
       return hr;
     }
     case d::kDelete: {

@@ -19,6 +19,18 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       case WM_SIZE:
         if (host && host->main == hwnd) host->Layout();
         return 0;
+      case WM_SETFOCUS:
+        // Excel keeps the keyboard in the cell being edited, else in the
+        // active workbook's window.
+        if (host && host->main == hwnd && host->opt.editingIsExcelState) {
+          HWND to = host->editing && IsWindow(host->editWindow) ? host->editWindow : nullptr;
+          if (!to) {
+            if (WindowObject* w = host->ActiveWindow()) to = w->hwnd;
+          }
+          if (to) SetFocus(to);
+          return 0;
+        }
+        break;
       case WM_CLOSE:
         // Excel's lifetime belongs to the test.
         if (host) host->Unexpected(L"WM_CLOSE sent to Excel's main window");

@@ -2,7 +2,7 @@
 // creates the add-in by its ProgID, waits for the strip and switches
 // workbooks with a tab click. Run by installer_tests as a process of its
 // own, so that the installed modules are unloaded before the uninstall.
-//   installed_host.exe EXPECTED_ADDIN_PATH
+//   installed_host.exe EXPECTED_ADDIN_PATH EXPECTED_CONTROL_PATH
 // Exit code 0 on success; otherwise the step that failed, also on stdout.
 #include <windows.h>
 
@@ -58,7 +58,7 @@ int Fail(int code, const char* what) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 2) return Fail(1, "usage: installed_host EXPECTED_ADDIN_PATH");
+    if (argc < 3) return Fail(1, "usage: installed_host EXPECTED_ADDIN_PATH EXPECTED_CONTROL_PATH");
     if (FAILED(::OleInitialize(nullptr))) return Fail(1, "OleInitialize failed");
     int result = 0;
     {
@@ -79,6 +79,12 @@ int wmain(int argc, wchar_t** argv) {
             s.ClickTab(target);
             if (!s.excel.PumpUntil([&] { return s.excel.ActiveWorkbook() == target; }, 3000)) {
                 result = Fail(6, "a tab click did not activate its workbook");
+            }
+            wchar_t control[MAX_PATH] = L"";
+            if (HMODULE m = ::GetModuleHandleW(L"Corvane.ocx")) ::GetModuleFileNameW(m, control, MAX_PATH);
+            if (result == 0 && _wcsicmp(control, argv[2]) != 0) {
+                std::wprintf(L"installed_host: the tab control came from \"%ls\"\n", control);
+                result = Fail(7, "the tab control in use is not the expected one");
             }
         }
     }

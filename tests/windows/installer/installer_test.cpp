@@ -1,8 +1,11 @@
 // TarnwickSetup.msi under Wine's msiexec, in a prefix made fresh for this
 // suite: per user and with ALLUSERS=1, each installed silently, started in
-// the fake Excel without regsvr32, upgraded from a lower version and
-// uninstalled. The registry the package writes is compared with what the
-// modules' own DllRegisterServer writes in the same prefix.
+// the fake Excel without regsvr32 (with the system directory writable and
+// with it blocked), upgraded from a lower version and uninstalled; the two
+// scopes refusing each other; and the add-in registered by an
+// administrator's regsvr32 instead. The registry the package writes is
+// compared with what the modules' own DllRegisterServer writes in the same
+// prefix.
 //   installer_tests MSI OLD_MSI ADDIN_DLL CONTROL_OCX OLD_CONTROL_OCX VERSION
 // (Unix paths, reached through Wine's Z: drive).
 #include <gtest/gtest.h>
@@ -12,6 +15,7 @@
 #include <msiquery.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -203,13 +207,32 @@ void RecordTime(const char* what, DWORD ms) {
     std::printf("[ timing   ] %s: %lu ms\n", what, static_cast<unsigned long>(ms));
 }
 
+std::wstring SystemControl() {
+    return SystemDir() + L"\\Corvane.ocx";
+}
+
+bool Exists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A directory in the module's place makes any write of the control to the
+// system directory fail, as for a user without administrator rights.
+void BlockSystemDirectory(bool blocked) {
+    if (blocked) {
+        ASSERT_TRUE(::CreateDirectoryW(SystemControl().c_str(), nullptr));
+    } else {
+        ::RemoveDirectoryW(SystemControl().c_str());
+    }
+}
+
+// The fake Excel started on the add-in at `addin`; the control must come from `control`.
+std::optional<DWORD> StartExcel(const std::wstring& addin, const std::wstring& control) {
+    return RunAndWait(L"\"" + ExeDir() + L"\\installed_host.exe\" \"" + addin + L"\" \"" + control + L"\"");
+}
+
 class Environment : public testing::Environment {
 public:
     void SetUp() override {
-        // The add-in's start-up write of the control to the system directory
-        // is made to fail: the strip must not depend on it.
-        ASSERT_TRUE(::CreateDirectoryW((SystemDir() + L"\\Corvane.ocx").c_str(), nullptr));
-
         const std::wstring dir = L"C:\\tarnwick-reference";
         ::CreateDirectoryW(dir.c_str(), nullptr);
         const std::wstring addin = dir + L"\\TarnwickAddin.dll", control = dir + L"\\Corvane.ocx";
@@ -220,13 +243,14 @@ public:
         ASSERT_EQ(RunAndWait(regsvr32 + L"\"" + addin + L"\""), 0u);
         ASSERT_EQ(RunAndWait(regsvr32 + L"\"" + control + L"\""), 0u);
         const Areas after = TakeAreas();
+        // Wine's regsvr32 is an administrator's: the add-in record is the machine's.
         g_reference = {Normalised(Added(before.machineClasses, after.machineClasses), dir),
-                       Normalised(Added(before.userOffice, after.userOffice), dir)};
+                       Normalised(Added(before.machineOffice, after.machineOffice), dir)};
         ASSERT_EQ(RunAndWait(regsvr32 + L"/u \"" + addin + L"\""), 0u);
         ASSERT_EQ(RunAndWait(regsvr32 + L"/u \"" + control + L"\""), 0u);
         // Unregistration keeps the empty Office keys above the add-in entry;
         // a fresh prefix has none.
-        if (before.userOffice.empty()) RegDeleteTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office");
+        if (before.machineOffice.empty()) RegDeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Office");
         ::DeleteFileW(addin.c_str());
         ::DeleteFileW(control.c_str());
         ::RemoveDirectoryW(dir.c_str());
@@ -275,16 +299,80 @@ TEST(PackageDatabase, ChineseTextsAreStoredInCodePage936AndTheSummaryStaysAscii)
     ::MsiCloseHandle(summary);
 }
 
+// The first column of every row a query on the package gives.
+std::vector<std::wstring> Query(const std::wstring& sql) {
+    std::vector<std::wstring> rows;
+    MSIHANDLE db = 0, view = 0, record = 0;
+    if (::MsiOpenDatabaseW(g_in.msi.c_str(), MSIDBOPEN_READONLY, &db) != ERROR_SUCCESS) return rows;
+    if (::MsiDatabaseOpenViewW(db, sql.c_str(), &view) == ERROR_SUCCESS && ::MsiViewExecute(view, 0) == ERROR_SUCCESS) {
+        while (::MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+            wchar_t text[1024] = L"";
+            DWORD size = 1024;
+            ::MsiRecordGetStringW(record, 1, text, &size);
+            rows.emplace_back(text);
+            ::MsiCloseHandle(record);
+        }
+        ::MsiCloseHandle(view);
+    }
+    ::MsiCloseHandle(db);
+    return rows;
+}
+
+bool HasChinese(const std::wstring& text) {
+    return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c >= 0x4E00 && c <= 0x9FFF; });
+}
+
+TEST(PackageDatabase, AsksForWindowsInstaller2AndSpeaksChineseInItsSummaryMessagesAndDialogs) {
+    MSIHANDLE summary = 0;
+    ASSERT_EQ(::MsiGetSummaryInformationW(0, g_in.msi.c_str(), 0, &summary), ERROR_SUCCESS);
+    UINT type = 0;
+    INT number = 0;
+    FILETIME time{};
+    wchar_t text[256] = L"";
+    DWORD size = 256;
+    ::MsiSummaryInfoGetPropertyW(summary, PIDSI_PAGECOUNT, &type, &number, &time, nullptr, nullptr);
+    EXPECT_EQ(number, 200) << "Windows XP SP2 ships Windows Installer 3.0";
+    ::MsiSummaryInfoGetPropertyW(summary, PIDSI_TEMPLATE, &type, &number, &time, text, &size);
+    EXPECT_STREQ(text, L"Intel;2052");
+    ::MsiCloseHandle(summary);
+    EXPECT_EQ(Query(L"SELECT `Value` FROM `Property` WHERE `Property`='ProductLanguage'"),
+              std::vector<std::wstring>{L"2052"});
+
+    SCOPED_TRACE("every message of the package is Chinese");
+    const auto messages = Query(L"SELECT `Description` FROM `LaunchCondition`");
+    EXPECT_EQ(messages.size(), 3u);
+    for (const std::wstring& message : messages) EXPECT_TRUE(HasChinese(message)) << Narrow(message);
+
+    SCOPED_TRACE("progress, then the outcome, when the package runs with its user interface");
+    for (const wchar_t* dialog : {L"ProgressDlg", L"ExitDlg", L"UserExitDlg", L"FatalErrorDlg"}) {
+        EXPECT_EQ(Query(std::wstring(L"SELECT `Action` FROM `InstallUISequence` WHERE `Action`='") + dialog + L"'").size(),
+                  1u)
+            << Narrow(dialog);
+    }
+    EXPECT_EQ(Query(L"SELECT `Action` FROM `InstallUISequence` WHERE `Sequence`=-1"),
+              std::vector<std::wstring>{L"ExitDlg"});
+    const auto outcome = Query(L"SELECT `Text` FROM `Control` WHERE `Dialog_`='ExitDlg' AND `Type`='Text'");
+    ASSERT_EQ(outcome.size(), 2u) << "installed and removed";
+    for (const std::wstring& line : outcome) EXPECT_TRUE(HasChinese(line)) << Narrow(line);
+    EXPECT_EQ(Query(L"SELECT `Control_` FROM `EventMapping` WHERE `Event`='SetProgress'"),
+              std::vector<std::wstring>{L"ProgressBar"});
+}
+
 struct Scope {
     const char* name;
     bool machine;
+    bool systemDirectoryWritable;  // as for an administrator
 };
 
 class Package : public testing::TestWithParam<Scope> {
 protected:
+    void SetUp() override { BlockSystemDirectory(!GetParam().systemDirectoryWritable); }
+    void TearDown() override { BlockSystemDirectory(false); }
+
     bool machine() const { return GetParam().machine; }
     std::wstring Options() const { return machine() ? L" /qn ALLUSERS=1" : L" /qn"; }
-    std::wstring Dir() const { return Folder(machine() ? CSIDL_PROGRAM_FILES : CSIDL_APPDATA) + L"\\Tarnwick"; }
+    // Per user in the local, non-roaming folder, beside the user's classes.
+    std::wstring Dir() const { return Folder(machine() ? CSIDL_PROGRAM_FILES : CSIDL_LOCAL_APPDATA) + L"\\Tarnwick"; }
 
     DWORD Install(const std::wstring& msi) {
         DWORD ms = 0;
@@ -311,6 +399,13 @@ protected:
     void ExpectFiles(const std::wstring& control) {
         EXPECT_EQ(ReadFileBytes(Dir() + L"\\TarnwickAddin.dll"), ReadFileBytes(g_in.addin));
         EXPECT_EQ(ReadFileBytes(Dir() + L"\\Corvane.ocx"), ReadFileBytes(control));
+        const std::vector<BYTE> note = ReadFileBytes(Dir() + L"\\INSTALL.txt");
+        ASSERT_GT(note.size(), 3u);
+        EXPECT_EQ(std::string(note.begin(), note.begin() + 3), "\xEF\xBB\xBF") << "INSTALL.txt without a BOM";
+        for (size_t i = 0; i < note.size(); ++i) {
+            if (note[i] != '\n') continue;
+            ASSERT_TRUE(i > 0 && note[i - 1] == '\r') << "INSTALL.txt: a bare LF at byte " << i;
+        }
     }
 
     void UninstallAndExpectNothingLeft(const Values& userBefore, const Values& machineBefore, const char* what) {
@@ -349,9 +444,18 @@ TEST_P(Package, InstallsSilentlyRunsInExcelWithoutRegistrationAndUninstallsClean
     const std::wstring icon = ProductInfo(products[0], INSTALLPROPERTY_PRODUCTICON);
     EXPECT_FALSE(ReadFileBytes(icon).empty()) << "product icon " << Narrow(icon);
 
-    SCOPED_TRACE("the fake Excel, started afterwards");
-    EXPECT_EQ(RunAndWait(L"\"" + ExeDir() + L"\\installed_host.exe\" \"" + Dir() + L"\\TarnwickAddin.dll\""), 0u);
-    EXPECT_TRUE(IsDirectory(SystemDir() + L"\\Corvane.ocx")) << "the system directory was written";
+    SCOPED_TRACE("the fake Excel, started afterwards, uses the package's control and writes nothing");
+    EXPECT_EQ(StartExcel(Dir() + L"\\TarnwickAddin.dll", Dir() + L"\\Corvane.ocx"), 0u);
+    if (GetParam().systemDirectoryWritable) {
+        EXPECT_FALSE(Exists(SystemControl())) << "the system directory was written";
+    }
+    EXPECT_FALSE(Exists(Folder(CSIDL_LOCAL_APPDATA) + L"\\Tarnwick\\Corvane.ocx") && machine())
+        << "the add-in made a copy of its own";
+
+    SCOPED_TRACE("the other scope refuses to install beside this one");
+    const wchar_t* other = machine() ? L" /qn" : L" /qn ALLUSERS=1";
+    EXPECT_EQ(Msiexec(L"/i \"" + g_in.msi + L"\"" + other), static_cast<DWORD>(ERROR_INSTALL_FAILURE));
+    EXPECT_EQ(InstalledProducts().size(), 1u);
 
     SCOPED_TRACE("uninstall");
     UninstallAndExpectNothingLeft(userBefore, machineBefore, (std::string(GetParam().name) + " uninstall").c_str());
@@ -376,8 +480,43 @@ TEST_P(Package, UpgradeFromALowerVersionLeavesOneProductWithTheNewFiles) {
     UninstallAndExpectNothingLeft(userBefore, machineBefore, (std::string(GetParam().name) + " uninstall").c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(Scopes, Package, testing::Values(Scope{"per-user", false}, Scope{"machine-wide", true}),
-                         [](const auto& info) { return std::string(info.param.machine ? "Machine" : "PerUser"); });
+INSTANTIATE_TEST_SUITE_P(Scopes, Package,
+                         testing::Values(Scope{"per-user", false, false}, Scope{"machine-wide", true, false},
+                                         Scope{"per-user", false, true}, Scope{"machine-wide", true, true}),
+                         [](const auto& info) {
+                             return std::string(info.param.machine ? "Machine" : "PerUser") +
+                                    (info.param.systemDirectoryWritable ? "SystemDirectoryWritable" : "SystemDirectoryBlocked");
+                         });
+
+// Without the package: an administrator's regsvr32, the first start deploying
+// the control into the system directory, and regsvr32 /u taking all of it away.
+TEST(Regsvr32, AnAdministratorsRegistrationServesEveryUserAndUnregistrationLeavesNothing) {
+    const Values userBefore = Snapshot(HKEY_CURRENT_USER, L"Software");
+    const Values machineBefore = Snapshot(HKEY_LOCAL_MACHINE, L"Software");
+    const bool officeKeysBefore = RegKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Office");
+    const std::wstring dir = Folder(CSIDL_PROGRAM_FILES) + L"\\Tarnwick by hand", addin = dir + L"\\TarnwickAddin.dll";
+    ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileW(g_in.addin.c_str(), addin.c_str(), FALSE));
+    const std::wstring regsvr32 = L"\"" + SystemDir() + L"\\regsvr32.exe\" /s ";
+    ASSERT_EQ(RunAndWait(regsvr32 + L"\"" + addin + L"\""), 0u);
+    EXPECT_EQ(RegDword(HKEY_LOCAL_MACHINE, kAddinKey, L"LoadBehavior"), 3u) << "no record for every user";
+    EXPECT_FALSE(RegDword(HKEY_CURRENT_USER, kAddinKey, L"LoadBehavior"));
+
+    EXPECT_EQ(StartExcel(addin, SystemControl()), 0u);
+    EXPECT_EQ(ReadFileBytes(SystemControl()), ReadFileBytes(g_in.control));
+    SCOPED_TRACE("a second start finds the control and leaves it");
+    EXPECT_EQ(StartExcel(addin, SystemControl()), 0u);
+
+    EXPECT_EQ(RunAndWait(regsvr32 + L"/u \"" + addin + L"\""), 0u);
+    EXPECT_FALSE(Exists(SystemControl())) << "the deployed control was left behind";
+    ::DeleteFileW(addin.c_str());
+    ::RemoveDirectoryW(dir.c_str());
+    // Unregistration leaves the empty keys above its own, as Windows' tools do.
+    EXPECT_EQ(Changes(Relevant(userBefore), Relevant(Snapshot(HKEY_CURRENT_USER, L"Software"))), "");
+    EXPECT_EQ(Changes(Relevant(machineBefore), Relevant(Snapshot(HKEY_LOCAL_MACHINE, L"Software"))), "");
+    // The other tests compare keys too: none of these empty ones for them.
+    if (!officeKeysBefore) RegDeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Office");
+}
 
 }  // namespace
 }  // namespace addintest

@@ -194,6 +194,19 @@ TEST_F(PlatformServices, AWaitForAProcessKeepsTheThreadsMessagesFlowingAndEndsIn
     EXPECT_GE(g_ticksDuringWait, 10) << "timer messages were dispatched while waiting";
 }
 
+// Excel is closing while we wait: the wait ends at once, and the quit is
+// left for Excel's own loop.
+TEST_F(PlatformServices, AWaitForAProcessEndsAtOnceWhenTheThreadQuits) {
+    const std::wstring cmd = platform_.GetSystemDirectoryA() + L"\\cmd.exe";
+    ::PostQuitMessage(7);
+    const DWORD started = ::GetTickCount();
+    ASSERT_TRUE(platform_.StartProcess(cmd, L"cmd.exe /c ping -n 6 127.0.0.1 >nul", SW_HIDE, 4000));
+    EXPECT_LT(::GetTickCount() - started, 1500u) << "the wait spun until its bound";
+    MSG msg;
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+}
+
 TEST_F(PlatformServices, StartProcessRefusesProgramsThatNeedASearch) {
     for (const wchar_t* program : {L"cmd.exe", L"system32\\cmd.exe", L"\\cmd.exe", L""}) {
         SCOPED_TRACE(std::string(program, program + std::wcslen(program)));
@@ -205,11 +218,13 @@ TEST_F(PlatformServices, StartProcessRefusesProgramsThatNeedASearch) {
 // --- kernel32 and user32 text
 
 TEST_F(PlatformServices, DirectoriesMatchTheWideApiWithoutTrailingBackslash) {
-    wchar_t system[MAX_PATH] = {}, windows[MAX_PATH] = {};
+    wchar_t system[MAX_PATH] = {}, windows[MAX_PATH] = {}, machine[MAX_PATH] = {};
     ::GetSystemDirectoryW(system, MAX_PATH);
     ::GetWindowsDirectoryW(windows, MAX_PATH);
+    ::GetSystemWindowsDirectoryW(machine, MAX_PATH);
     EXPECT_EQ(platform_.GetSystemDirectoryA(), system);
     EXPECT_EQ(platform_.GetWindowsDirectoryA(), windows);
+    EXPECT_EQ(platform_.GetSystemWindowsDirectoryW(), machine);
     EXPECT_NE(platform_.GetSystemDirectoryA().back(), L'\\');
 }
 
@@ -232,6 +247,23 @@ TEST_F(PlatformServices, WindowTextIsCutAtTheBufferAndConvertedFromTheCodePage) 
         EXPECT_EQ(platform_.GetClassNameA(reinterpret_cast<WindowHandle>(hwnd)), L"TarnwickTextWindow");
         ::DestroyWindow(hwnd);
     }
+}
+
+// The window list in any language, whatever the ANSI code page; its owner
+// and whether a modal dialog has disabled Excel.
+TEST_F(PlatformServices, WideTitlesOwnersAndEnabledState) {
+    test::RegisterPlainClass(L"TarnwickTextWindow");
+    HWND owner = ::CreateWindowExW(0, L"TarnwickTextWindow", L"owner", WS_OVERLAPPED, 0, 0, 10, 10, nullptr,
+                                   nullptr, test::ThisModule(), nullptr);
+    HWND dialog = ::CreateWindowExW(0, L"TarnwickTextWindow", L"Активировать 激活", WS_OVERLAPPED, 0, 0, 10, 10,
+                                    owner, nullptr, test::ThisModule(), nullptr);
+    const auto o = reinterpret_cast<WindowHandle>(owner), d = reinterpret_cast<WindowHandle>(dialog);
+    EXPECT_EQ(platform_.GetWindowTextW(d), L"Активировать 激活");
+    EXPECT_EQ(platform_.GetWindow(d, win::get_window::Owner), o);
+    EXPECT_TRUE(platform_.IsWindowEnabled(o));
+    ::EnableWindow(owner, FALSE);
+    EXPECT_FALSE(platform_.IsWindowEnabled(o));
+    ::DestroyWindow(owner);
 }
 
 TEST_F(PlatformServices, FindWindowExFindsChineseTitlesAndTreatsNothingAsNull) {

@@ -143,6 +143,26 @@ TEST_F(Switching, AClickOnTheSelectedTabDoesNotUndoTheNextSwitch) {
     EXPECT_TRUE(s.WaitForStrip({L"Book1", L"Book2"}, L"Book1"));
 }
 
+// Saved under a new name by a macro while another workbook is active: no
+// event tells, and the tick compares the active workbook's name only.
+TEST_F(Switching, AWorkbookRenamedWhileAnotherIsActiveGetsItsNewNameAndSwitchesToIt) {
+    Session s({.initialWorkbooks = 3});
+    ASSERT_TRUE(s.WaitForStrip({L"Book1", L"Book2", L"Book3"}, L"Book3"));
+    for (DWORD idle : {0, 1500}) {
+        SCOPED_TRACE(testing::Message() << "after " << idle << " ms without activity");
+        s.Pump(idle);
+        const std::wstring old = idle == 0 ? L"Book1" : L"销售1.xls";
+        const std::wstring renamed = idle == 0 ? L"销售1.xls" : L"销售7.xls";
+        s.excel.RenameWorkbook(old, L"C:\\data\\" + renamed);
+        EXPECT_TRUE(s.WaitForStrip({renamed, L"Book2", L"Book3"}, L"Book3", 3000));
+        s.ClickTab(renamed);
+        EXPECT_TRUE(s.excel.PumpUntil([&] { return s.excel.ActiveWorkbook() == renamed; }, 2000));
+        s.ClickTab(L"Book3");
+        EXPECT_TRUE(s.excel.PumpUntil([&] { return s.excel.ActiveWorkbook() == L"Book3"; }, 2000));
+    }
+    EXPECT_TRUE(s.excel.UnexpectedCalls().empty());
+}
+
 TEST_F(Switching, HidingAndShowingTheOnlyWorkbookBringsTheStripBack) {
     Session s({.initialWorkbooks = 1});
     ASSERT_TRUE(s.WaitForStrip({L"Book1"}, L"Book1"));

@@ -1,10 +1,16 @@
 // Figures for the idle path under Wine, through the real DLL and IDispatch:
 // OnConnection time, time and host calls per idle tick, GetIDsOfNames per
-// tick after the first. Not a test: run it through scripts/perf-wine.sh.
+// tick after the first; per idle second: timer wake-ups, Invoke calls and the
+// time spent inside the add-in's timer; and the delay between a change made
+// host-side and the strip showing it. Not a test: run it through
+// scripts/perf-wine.sh, which runs it against the add-in before and after a
+// change.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "harness.h"
@@ -64,9 +70,10 @@ void MeasureIdleTicks(int books, int ticks) {
         std::printf("no timer tick seen\n");
         return;
     }
-    std::printf("%2d workbooks: GetIDsOfNames %ld while connecting and docking, %ld in the first idle tick "
-                "(%ld Invoke)\n",
-                books, connectionNames, s.excel.GetIDsOfNamesCount(), s.excel.InvokeCount());
+    std::printf(
+        "%2d workbooks: GetIDsOfNames %ld while connecting and docking, %ld in the first idle tick "
+        "(%ld Invoke)\n",
+        books, connectionNames, s.excel.GetIDsOfNamesCount(), s.excel.InvokeCount());
     for (int i = 0; i < 50; ++i) driver.Tick();  // caches filled, nothing to repair
     s.excel.ResetCallCounts();
     std::vector<double> times;
@@ -111,6 +118,115 @@ void MeasureIdleTicks(int books, int ticks) {
     }
 }
 
+// Real timer messages after the strip has been left alone for `settleMs`:
+// the add-in's wake-ups, its Invoke calls and the time inside its timer
+// procedure, per second, over `windows` windows of `seconds` each. Other
+// processes only ever add time, so the least of the windows is the figure;
+// all of them are printed.
+void MeasureIdleSeconds(int books, DWORD settleMs, int windows, int seconds) {
+    Session s({.initialWorkbooks = books}, false);
+    s.Connect();
+    s.excel.PumpUntil([&] { return s.Form() != nullptr; }, 10000);
+    s.excel.PumpFor(settleMs);
+    double least = -1;
+    std::string all;
+    long wakeUps = 0, invokes = 0;
+    for (int w = 0; w < windows; ++w) {
+        s.excel.ResetCallCounts();
+        double inside = 0;
+        const double start = Now();
+        while (Now() - start < seconds * 1000.0) {
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                const bool tick = msg.message == WM_TIMER && !msg.hwnd && msg.lParam;
+                const double t0 = Now();
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+                if (tick) {
+                    inside += Now() - t0;
+                    ++wakeUps;
+                }
+            }
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+        invokes += s.excel.InvokeCount();
+        const double perSecond = inside / seconds;
+        least = least < 0 ? perSecond : std::min(least, perSecond);
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%s%.3f", w ? ", " : "", perSecond);
+        all += buf;
+    }
+    const double total = static_cast<double>(windows * seconds);
+    std::printf(
+        "idle second, %3d workbooks (%d x %d s): %.1f wake-ups, %.1f Invoke, %.3f ms inside the timer "
+        "(least of %s ms)\n",
+        books, windows, seconds, static_cast<double>(wakeUps) / total, static_cast<double>(invokes) / total, least,
+        all.c_str());
+}
+
+bool HasTab(Session& s, const std::wstring& name, bool selected = false) {
+    for (const Tab& t : s.Tabs()) {
+        if (t.name == name) return !selected || t.selected;
+    }
+    return false;
+}
+
+// Milliseconds from a host-side change to the strip showing it, 20 workbooks,
+// each change made after `idleMs` without activity; -1 when not within 3 s.
+void MeasureChangeDelays(int idleMs) {
+    struct Change {
+        const char* what;
+        std::function<void(Session&)> act;
+        std::function<bool(Session&)> shown;
+    };
+    auto formWidth = [](Session& s) {
+        RECT r{};
+        ::GetWindowRect(s.Form(), &r);
+        return r.right - r.left;
+    };
+    const Change changes[] = {
+        {"renamed workbook, not the active one",
+         [](Session& s) { s.excel.RenameWorkbook(L"Book3", L"C:\\data\\销售3.xls"); },
+         [](Session& s) { return HasTab(s, L"销售3.xls"); }},
+        {"hidden workbook window, not the active one", [](Session& s) { s.excel.SetWindowVisible(L"Book4", 1, false); },
+         [](Session& s) { return !s.Tabs().empty() && !HasTab(s, L"Book4"); }},
+        {"host bar hidden", [](Session& s) { s.excel.HideBar(kHostBar); },
+         [](Session& s) {
+             auto bar = s.excel.Bar(kHostBar);
+             return bar && bar->visible && s.Form() && ::IsWindowVisible(s.Form());
+         }},
+        {"host bar deleted", [](Session& s) { s.excel.DeleteBar(kHostBar); },
+         [](Session& s) {
+             auto bar = s.excel.Bar(kHostBar);
+             return bar && bar->visible && s.Form() && ::IsWindowVisible(s.Form());
+         }},
+        {"new width", [](Session& s) { s.excel.ResizeMainWindow(700, 600); },
+         [&](Session& s) { return s.Form() && formWidth(s) < 700; }},
+        {"another active workbook", [](Session& s) { s.excel.ActivateWorkbook(L"Book5"); },
+         [](Session& s) { return HasTab(s, L"Book5", true); }},
+    };
+    for (const Change& c : changes) {
+        std::string delays;
+        double worst = 0;
+        for (int run = 0; run < 3; ++run) {
+            Session s({.initialWorkbooks = 20}, false);
+            s.Connect();
+            s.WaitForStrip({}, {}, 10000);
+            s.excel.PumpFor(static_cast<DWORD>(idleMs + run * 37));
+            const double t0 = Now();
+            c.act(s);
+            const bool shown = s.excel.PumpUntil([&] { return c.shown(s); }, 3000);
+            const double delay = shown ? Now() - t0 : -1;
+            worst = delay < 0 || worst < 0 ? -1 : std::max(worst, delay);
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%s%.0f", run ? ", " : "", delay);
+            delays += buf;
+        }
+        std::printf("change to strip after %d ms idle, %-42s %s ms (worst %.0f; -1 = not within 3 s)\n", idleMs,
+                    (std::string(c.what) + ":").c_str(), delays.c_str(), worst);
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -122,6 +238,8 @@ int main() {
     MeasureConnection(1, 21);
     MeasureConnection(20, 21);
     for (int books : {1, 20}) MeasureIdleTicks(books, 5000);
+    for (int books : {1, 20, 100}) MeasureIdleSeconds(books, 2000, 3, 3);
+    MeasureChangeDelays(1500);
     ::OleUninitialize();
     return 0;
 }
