@@ -31,7 +31,12 @@ struct IdleExcel {
     World world;
     ZereZovaveAddin addin;
 
-    explicit IdleExcel(int64_t workbooks) {
+    // Unsaved marks on, as by default, or switched off in the about dialog.
+    explicit IdleExcel(int64_t workbooks, bool unsavedMarks = true) {
+        if (!unsavedMarks) {
+            world.SetRegistryValue(tarnwick::kSettingsKey, tarnwick::kUnsavedMarksValue, tarnwick::win::REG_DWORD,
+                                   {0, 0, 0, 0});
+        }
         for (int64_t i = 0; i < workbooks; ++i) world.OpenWorkbook(L"C:\\data\\book" + std::to_wstring(i) + L".xls");
         addin.AddinInstance_OnConnection(world.Application(), tarnwick::ext_cm_AfterStartup);
         // Let the strip settle: after this no tick has anything to repair.
@@ -89,7 +94,7 @@ bool IsExcelCall(const char* member) {
 // One second of virtual time with nobody touching Excel, after two seconds
 // of the same.
 void BM_IdleSecond(benchmark::State& state) {
-    IdleExcel excel(state.range(0));
+    IdleExcel excel(state.range(0), state.range(1) != 0);
     World& world = excel.world;
     world.Advance(2000);
     const int32_t removeAllBefore = world.CallCount("TabControl.RemoveAll");
@@ -107,6 +112,10 @@ void BM_IdleSecond(benchmark::State& state) {
     const auto seconds = static_cast<double>(state.iterations());
     state.counters["wakeups_per_s"] = static_cast<double>(world.TimerFirings() - wakeUpsBefore) / seconds;
     state.counters["excel_calls_per_s"] = static_cast<double>(excelCalls) / seconds;
+    int64_t savedReads = 0;
+    for (size_t i = 0; i < world.CallLogSize(); ++i)
+        savedReads += std::strcmp(world.CallAt(i), "Workbook.Saved") == 0 ? 1 : 0;
+    state.counters["saved_reads_per_s"] = static_cast<double>(savedReads) / seconds;
     state.counters["all_calls_per_s"] = static_cast<double>(world.CallLogSize()) / seconds;
 }
 
@@ -155,7 +164,8 @@ void BM_ChangeToStrip(benchmark::State& state) {
 }
 
 BENCHMARK(BM_IdleTick)->Arg(1)->Arg(10)->Arg(50)->Arg(200);
-BENCHMARK(BM_IdleSecond)->Arg(1)->Arg(20)->Arg(100)->Unit(benchmark::kMillisecond);
+// Workbooks, unsaved marks on (1) or off (0).
+BENCHMARK(BM_IdleSecond)->Args({1, 1})->Args({20, 0})->Args({20, 1})->Args({100, 1})->Unit(benchmark::kMillisecond);
 // 0 renamed (not active), 1 window hidden (not active), 2 host bar hidden,
 // 3 host bar deleted, 4 new width, 5 another active workbook.
 BENCHMARK(BM_ChangeToStrip)->DenseRange(0, 5)->Iterations(1)->Unit(benchmark::kMillisecond);

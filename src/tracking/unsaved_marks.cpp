@@ -61,17 +61,23 @@ void RefreshUnsavedMarks() {
         } catch (const HostError&) {
             return;
         }
-        // Due on the last tick before a period would have passed: with ticks
-        // every 10 or 100 ms that is exactly a period after the last poll, and
-        // a tick that comes in another phase (the cadence changed) polls a
-        // little early rather than late. Unsigned difference: right across
-        // the 49.7-day wrap.
-        const uint32_t tickPeriod = s.IdleWatch.PeriodMs != 0 ? s.IdleWatch.PeriodMs : kSyncTimerPeriodMs;
-        const uint32_t earliest = kUnsavedMarksPeriodMs > tickPeriod ? kUnsavedMarksPeriodMs - tickPeriod : 0;
-        if (s.UnsavedMarksPolled && now - s.UnsavedMarksPolledAt <= earliest) return;
+        // Due on the last tick before a period would have passed, so that a
+        // change shows within about a period whatever the tick cadence (10 or
+        // 100 ms). The periods follow each other on a fixed grid, so a tick
+        // that comes early or late never adds a poll: there is one per period
+        // on average, however the ticks jitter. After a long pause (busy, no
+        // strip) the grid starts again from now. The difference is taken in
+        // uint32_t, right across the 49.7-day wrap, and read signed: an early
+        // tick may come before the grid point of the poll it made.
+        const auto period = static_cast<int32_t>(kUnsavedMarksPeriodMs);
+        const auto tickPeriod =
+            static_cast<int32_t>(s.IdleWatch.PeriodMs != 0 ? s.IdleWatch.PeriodMs : kSyncTimerPeriodMs);
+        const auto sinceLast = static_cast<int32_t>(now - s.UnsavedMarksPolledAt);
+        if (s.UnsavedMarksPolled && sinceLast <= period - tickPeriod) return;
+        s.UnsavedMarksPolledAt =
+            s.UnsavedMarksPolled && sinceLast < 2 * period ? s.UnsavedMarksPolledAt + kUnsavedMarksPeriodMs : now;
         // A busy Excel is asked again a period later, not on every tick.
         s.UnsavedMarksPolled = true;
-        s.UnsavedMarksPolledAt = now;
 
         // Excel's main window does not change while Excel runs: read once.
         if (s.UnsavedMarksExcelHwnd == 0) assign(s.UnsavedMarksExcelHwnd, [&] { return app->Hwnd(); });
