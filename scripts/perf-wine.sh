@@ -19,12 +19,17 @@ jobs=${JOBS:-2}
 bash "$root/scripts/install-deps.sh" >/dev/null
 
 # The base's add-in (src, win32, res, tabcontrol) with this tree's measuring code.
-rm -rf "$before/src"
+# The simulator implements this tree's ports, so the native side takes them
+# too (the base's core uses none of what they added); the Windows side keeps
+# the base's ports, which its adapters implement.
+rm -rf "$before/src" "$before/src-native"
 mkdir -p "$before/src"
 git -C "$root" archive "$base" | tar -x -C "$before/src"
 rm -rf "$before/src/bench" "$before/src/sim" "$before/src/tests/windows"
 cp -r "$root/bench" "$root/sim" "$before/src/"
 cp -r "$root/tests/windows" "$before/src/tests/"
+cp -r "$before/src" "$before/src-native"
+cp "$root"/src/interop/*.h "$before/src-native/src/interop/"
 
 build_native() {  # source tree, build tree
   cmake -S "$1" -B "$2" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -34,7 +39,7 @@ build_windows() {
   cmake -S "$1" -B "$2" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-i686.cmake" >/dev/null
   cmake --build "$2" --target perf -j"$jobs" >/dev/null
 }
-build_native "$before/src" "$before/native"
+build_native "$before/src-native" "$before/native"
 build_native "$root" "$native"
 build_windows "$before/src" "$before/windows"
 build_windows "$root" "$win"
