@@ -180,8 +180,11 @@ void WorkbookCommands::SaveAllWorkbooks() {
         if (holds([&] { return IsWorkbookVisible(name); })) {
             step([&] { workbookCursor_->Activate(); });
             // Save acts on the active workbook: after a refused activation
-            // it would save the previous one again and this one never.
-            if (!holds([&] { return Required(Required(oEventAppExcel_).ActiveWorkbook()).Name() == name; })) continue;
+            // it would save the previous one again and this one never. An
+            // active workbook that cannot be read is not known to be this one.
+            bool active = false;
+            step([&] { active = Required(Required(oEventAppExcel_).ActiveWorkbook()).Name() == name; });
+            if (!active) continue;
             if (name == sActiveName) {
                 ExecuteBuiltIn(excel::ids::Save);
                 // A first save renames the workbook; the final selection must find it.

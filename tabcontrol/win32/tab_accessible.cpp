@@ -36,18 +36,16 @@ HRESULT ReturnString(const std::wstring& s, BSTR* out) {
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-class TabAccessible final : public ComObject<IAccessible> {
+// What both accessible objects answer alike: IAccessible and its IDispatch,
+// which clients of IAccessible never call through Invoke (they use the vtable).
+class AccessibleBase : public ComObject<IAccessible> {
 public:
-    explicit TabAccessible(std::weak_ptr<TabView> view) : view_(std::move(view)) {}
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAccessible) return HandOut(this, ppv);
         return E_NOINTERFACE;
     }
-
-    // IDispatch: clients of IAccessible call the vtable.
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
         if (!pctinfo) return E_POINTER;
         *pctinfo = 0;
@@ -61,6 +59,11 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
         return E_NOTIMPL;
     }
+};
+
+class TabAccessible final : public AccessibleBase {
+public:
+    explicit TabAccessible(std::weak_ptr<TabView> view) : view_(std::move(view)) {}
 
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** ppdispParent) override {
         if (!ppdispParent) return E_POINTER;
@@ -354,30 +357,10 @@ private:
 // tab (every answer comes from the list, so tab and simple element agree)
 // and child 1 is its close button, a push button. It holds its tab weakly
 // and finds its position on every call: the list may change meanwhile.
-class TabPageAccessible final : public ComObject<IAccessible> {
+class TabPageAccessible final : public AccessibleBase {
 public:
     TabPageAccessible(IAccessible* list, std::weak_ptr<TabView> view, std::weak_ptr<TabItemState> item)
         : list_(list), view_(std::move(view)), item_(std::move(item)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAccessible) return HandOut(this, ppv);
-        return E_NOINTERFACE;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
-        if (!pctinfo) return E_POINTER;
-        *pctinfo = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-        if (ppTInfo) *ppTInfo = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
 
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** ppdispParent) override {
         if (!ppdispParent) return E_POINTER;
