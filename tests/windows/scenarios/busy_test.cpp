@@ -29,19 +29,6 @@ class Busy : public testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(RegisterAddin(), 0u); }
 
-    // Right clicks `target` (a tab, or the empty strip when empty) and picks
-    // `entry` while the popup is open.
-    static void Choose(Session& s, const std::wstring& target, const std::wstring& entry) {
-        s.excel.SetPopupScript([entry](fakexl::FakeExcel& x, const fakexl::PopupRecord& popup) {
-            EXPECT_TRUE(x.ClickControl(popup.bar, entry));
-        });
-        if (target.empty()) {
-            s.Click(s.EmptyStripPoint(), Button::Right);
-        } else {
-            s.ClickTab(target, Button::Right);
-        }
-        s.excel.SetPopupScript(nullptr);
-    }
 
     static Names OpenNames(const fakexl::FakeExcel& x) {
         Names names;
@@ -169,7 +156,7 @@ TEST_F(Busy, ACommandChosenWhileEditingEndsTheEditAndRunsCompletelyOrNotAtAll) {
                 s.Click(s.EmptyStripPoint());
                 s.Click(s.EmptyStripPoint());
             } else {
-                Choose(s, c.target, c.entry);
+                ChooseFromPopup(s, c.target, c.entry);
             }
             s.Pump(100);
 
@@ -250,7 +237,7 @@ TEST_F(Busy, ATickDuringAModalPromptOfABatchCommandChangesNothingInExcel) {
                 }
             });
         }
-        Choose(s, L"", c.entry);
+        ChooseFromPopup(s, L"", c.entry);
         s.excel.SetModalPromptScript(nullptr);
 
         const auto prompts = s.excel.ModalPrompts();
@@ -317,7 +304,7 @@ TEST_F(Busy, WhileExcelsWindowIsDisabledTheAddinLeavesExcelAloneAndCatchesUpAfte
         g_behind.excel = &s.excel;
         if (about) {
             const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, DuringAbout);
-            Choose(s, L"", L"关于此切换插件(&Y)");
+            ChooseFromPopup(s, L"", L"关于此切换插件(&Y)");
             ::KillTimer(nullptr, timer);
             ASSERT_TRUE(g_behind.seen) << "no about dialog seen";
         } else {

@@ -14,19 +14,6 @@ class Commands : public testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(RegisterAddin(), 0u); }
 
-    // Right clicks `target` (a tab, or the empty strip when empty) and picks
-    // `entry` while the popup is open.
-    static void Choose(Session& s, const std::wstring& target, const std::wstring& entry) {
-        s.excel.SetPopupScript([entry](fakexl::FakeExcel& x, const fakexl::PopupRecord& popup) {
-            EXPECT_TRUE(x.ClickControl(popup.bar, entry));
-        });
-        if (target.empty()) {
-            s.Click(s.EmptyStripPoint(), Button::Right);
-        } else {
-            s.ClickTab(target, Button::Right);
-        }
-        s.excel.SetPopupScript(nullptr);
-    }
 
     static std::vector<std::wstring> OpenNames(const fakexl::FakeExcel& x) {
         std::vector<std::wstring> names;
@@ -162,7 +149,7 @@ TEST_F(Commands, EntriesRunTheirCommands) {
         Session s({.initialWorkbooks = 3});
         ASSERT_TRUE(s.WaitForStrip({L"Book1", L"Book2", L"Book3"}));
         if (c.prepare) c.prepare(s.excel);
-        Choose(s, c.target, c.entry);
+        ChooseFromPopup(s, c.target, c.entry);
         c.check(s.excel);
         const auto commands = s.excel.Commands();
         for (const auto& command : c.commands) {
@@ -377,7 +364,7 @@ TEST_F(Commands, TheAboutDialogIsOwnedByExcelAndStoresTheChosenStyle) {
         g_about = AboutSeen{};
         g_about.option = c.option;
         const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, AnswerAbout);
-        Choose(s, L"", L"关于此切换插件(&Y)");
+        ChooseFromPopup(s, L"", L"关于此切换插件(&Y)");
         ::KillTimer(nullptr, timer);
 
         ASSERT_TRUE(g_about.dialog) << "no about dialog seen";

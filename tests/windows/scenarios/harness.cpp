@@ -242,6 +242,18 @@ Resources MeasureResources() {
     return r;
 }
 
+void ChooseFromPopup(Session& s, const std::wstring& target, const std::wstring& entry) {
+    s.excel.SetPopupScript([entry](fakexl::FakeExcel& x, const fakexl::PopupRecord& popup) {
+        EXPECT_TRUE(x.ClickControl(popup.bar, entry));
+    });
+    if (target.empty()) {
+        s.Click(s.EmptyStripPoint(), Button::Right);
+    } else {
+        s.ClickTab(target, Button::Right);
+    }
+    s.excel.SetPopupScript(nullptr);
+}
+
 size_t CountBarControls(const fakexl::FakeExcel& excel) {
     size_t n = 0;
     for (const auto& bar : excel.Bars()) n += bar.controls.size();

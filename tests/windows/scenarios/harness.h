@@ -101,6 +101,10 @@ struct Resources {
     size_t windows = 0;  // this thread's windows and all their descendants
 };
 Resources MeasureResources();
+
+// Right clicks `target` (a tab, or the empty strip when empty) and picks
+// `entry` while the popup is open.
+void ChooseFromPopup(Session& s, const std::wstring& target, const std::wstring& entry);
 size_t CountBarControls(const fakexl::FakeExcel& excel);
 
 }  // namespace scen
