@@ -9,22 +9,6 @@ namespace {
 namespace ctl = corvane::dispid::control;
 namespace item_id = corvane::dispid::item;
 
-VARIANT Child(long id) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = id;
-    return v;
-}
-
-ComPtr<IAccessible> AccessibleOf(HWND strip) {
-    ComPtr<IAccessible> acc;
-    const HRESULT hr =
-        AccessibleObjectFromWindow(strip, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, acc.put_void());
-    EXPECT_EQ(hr, S_OK) << HresultText(hr);
-    return acc;
-}
-
 std::wstring Name(IAccessible* acc, long child) {
     Bstr name;
     acc->get_accName(Child(child), name.put());

@@ -10,21 +10,6 @@ namespace {
 namespace ctl = corvane::dispid::control;
 namespace item_id = corvane::dispid::item;
 
-VARIANT Child(long id) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = id;
-    return v;
-}
-
-ComPtr<IAccessible> AccessibleOf(HWND strip) {
-    ComPtr<IAccessible> acc;
-    AccessibleObjectFromWindow(strip, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, acc.put_void());
-    EXPECT_TRUE(acc);
-    return acc;
-}
-
 // The accessible object of tab index, which it is while it has a close button.
 ComPtr<IAccessible> TabObject(HWND strip, int32_t index) {
     ComPtr<IAccessible> list = AccessibleOf(strip);

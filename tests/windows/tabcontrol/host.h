@@ -82,6 +82,18 @@ inline VARIANT V(const VARIANT& v) {
     return r;
 }
 
+// An accessible child id.
+inline VARIANT Child(long id) { return V(static_cast<int32_t>(id)); }
+
+// The strip's client object, as a screen reader asks for it.
+inline ComPtr<IAccessible> AccessibleOf(HWND strip) {
+    ComPtr<IAccessible> acc;
+    const HRESULT hr =
+        AccessibleObjectFromWindow(strip, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, acc.put_void());
+    EXPECT_EQ(hr, S_OK) << HresultText(hr);
+    return acc;
+}
+
 // DISPPARAMS hold the arguments in reverse order; a property put passes
 // its value, the last argument here, as the named DISPID_PROPERTYPUT.
 template <class... A>
